@@ -1,0 +1,43 @@
+#pragma once
+// What the parsers and the presentation may do with the main window: the
+// description buffer, the two panes, the two hex entries and the hex viewer.
+// The Document implements it; tests may implement it too.
+
+#include <cstdint>
+#include <string>
+
+#include "RegionalSettings.h"
+
+namespace kestrova {
+
+enum FileKindBits : std::uint32_t {
+    kFileKindIso = 1,
+    kFileKindIsoWithoutMovie = 2,
+    kFileKindAvi = 4,
+};
+
+class DocumentView {
+public:
+    virtual ~DocumentView() = default;
+
+    virtual void AddDescriptionLine(std::string line) = 0;
+    virtual void ClearDescriptionBuffer() = 0;
+    // Replaces BOX_Description by the buffer's lines; the buffer stays.
+    virtual void ShowDescription() = 0;
+    virtual void ClearBoxDescription() = 0;
+    // Appends one line straight to BOX_Description (the AVI refusal lines).
+    virtual void AddBoxDescriptionLine(const std::string& line) = 0;
+
+    virtual void ClearFileInfo() = 0;
+    virtual void AddFileInfoLine(const std::string& line) = 0;
+
+    virtual void SetOffsetEditText(std::string text) = 0;
+    virtual void SetSizeEditText(std::string text) = 0;
+    virtual void ShowHexRange(std::uint64_t offset, std::uint64_t size) = 0;
+
+    virtual const std::string& GetFilePath() const = 0;
+    virtual std::uint32_t FileKind() const = 0;
+    virtual const RegionalSettings& Settings() const = 0;
+};
+
+}  // namespace kestrova

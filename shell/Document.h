@@ -1,0 +1,123 @@
+#pragma once
+// The per-file state of the main window and the commands that change it:
+// open, reload, drop, a click on a tree node and Read Offset. Both front ends
+// (the Qt window and kestrova-dump) drive a Document and render what it holds.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/DocumentView.h"
+#include "common/NodeList.h"
+#include "common/RegionalSettings.h"
+#include "shell/Pane.h"
+
+namespace kestrova {
+
+struct IsoParse;
+struct AviParse;
+
+inline constexpr const char* kVersionText = "0.6.1";
+inline constexpr std::size_t kOffsetEditMaxLength = 8;
+inline constexpr std::size_t kSizeEditMaxLength = 6;
+
+// The captions the window starts with.
+std::string BaseCaption();
+const std::vector<std::string>& WelcomeText();
+
+// The key filter of the hex entries: digits and backspace pass, a to f become
+// A to F, everything else is dropped.
+std::optional<char> FilterEntryKey(char c);
+// Types text into an entry holding current, through the key filter and the
+// length limit; a backspace removes the last character.
+std::string TypeIntoEntry(std::string current, const std::string& typed, std::size_t maxLength);
+// The entry text read as "0x" + text: up to eight hexadecimal digits.
+std::optional<std::uint32_t> ParseHexEntry(const std::string& text);
+
+class Document final : public DocumentView {
+public:
+    explicit Document(RegionalSettings settings = {});
+    ~Document() override;
+
+    // The open dialog's current file name: set by the dialog and by a drop of one file.
+    void SetDialogFileName(std::string path) { dialogFileName_ = std::move(path); }
+    const std::string& DialogFileName() const { return dialogFileName_; }
+
+    void OpenFile();
+    void OpenFile(const std::string& path) {
+        SetDialogFileName(path);
+        OpenFile();
+    }
+    void Reload() { OpenFile(); }
+    void DropFiles(const std::vector<std::string>& paths);
+    // A click on the node with this absolute index; nothing when there is none.
+    void TreeView1Click(std::int64_t nodeIndex);
+    // Read Offset with the two entry texts; a text that is no number raises the message box.
+    void Button1Click(const std::string& offsetText, const std::string& sizeText);
+    void Button1Click() { Button1Click(offsetEdit_, sizeEdit_); }
+
+    // What the front ends render.
+    const std::string& Caption() const { return caption_; }
+    const std::string& StatusText() const { return status_; }
+    const std::string& OffsetEditText() const { return offsetEdit_; }
+    const std::string& SizeEditText() const { return sizeEdit_; }
+    bool ReloadEnabled() const { return reloadEnabled_; }
+    const NodeList& Tree() const { return tree_; }
+    const Pane& BoxDescriptionPane() const { return boxDescription_; }
+    const Pane& FileInfoPane() const { return fileInfo_; }
+    // The text of the error box the last command raised, if any.
+    const std::optional<std::string>& MessageBox() const { return messageBox_; }
+    const std::string& FilePath() const { return filePath_; }
+    const std::string& FileName() const { return fileName_; }
+    std::uint64_t FileSize() const { return fileSize_; }
+    std::uint32_t RecordCount() const { return recordCount_; }
+    const IsoParse* Iso() const { return iso_.get(); }
+    const AviParse* Avi() const { return avi_.get(); }
+    RegionalSettings& MutableSettings() { return settings_; }
+
+    // What the user types into the entries (after the key filter).
+    void SetOffsetEditFromUser(std::string text) { offsetEdit_ = std::move(text); }
+    void SetSizeEditFromUser(std::string text) { sizeEdit_ = std::move(text); }
+
+    // DocumentView
+    void AddDescriptionLine(std::string line) override { descriptionBuffer_.push_back(std::move(line)); }
+    void ClearDescriptionBuffer() override { descriptionBuffer_.clear(); }
+    void ShowDescription() override { boxDescription_.Replace(descriptionBuffer_); }
+    void ClearBoxDescription() override { boxDescription_.Clear(); }
+    void AddBoxDescriptionLine(const std::string& line) override { boxDescription_.Append(line); }
+    void ClearFileInfo() override { fileInfo_.Clear(); }
+    void AddFileInfoLine(const std::string& line) override { fileInfo_.Append(line); }
+    void SetOffsetEditText(std::string text) override { offsetEdit_ = std::move(text); }
+    void SetSizeEditText(std::string text) override { sizeEdit_ = std::move(text); }
+    void ShowHexRange(std::uint64_t offset, std::uint64_t size) override;
+    const std::string& GetFilePath() const override { return filePath_; }
+    std::uint32_t FileKind() const override { return fileKind_; }
+    const RegionalSettings& Settings() const override { return settings_; }
+
+private:
+    void ResetView();
+
+    RegionalSettings settings_;
+    std::string dialogFileName_;
+    std::string filePath_;
+    std::string fileName_;
+    std::uint64_t fileSize_ = 0;
+    std::uint32_t fileKind_ = 0;
+    std::uint32_t recordCount_ = 0;
+    std::string caption_;
+    std::string status_;
+    std::string offsetEdit_ = "0";
+    std::string sizeEdit_ = "0";
+    bool reloadEnabled_ = false;
+    NodeList tree_;
+    std::vector<std::string> descriptionBuffer_;
+    Pane boxDescription_;
+    Pane fileInfo_;
+    std::optional<std::string> messageBox_;
+    std::unique_ptr<IsoParse> iso_;
+    std::unique_ptr<AviParse> avi_;
+};
+
+}  // namespace kestrova

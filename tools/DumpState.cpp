@@ -1,0 +1,134 @@
+#include "DumpState.h"
+
+#include "avi/AviParser.h"
+#include "common/Formatters.h"
+#include "iso/Mp4ParseIso.h"
+
+namespace kestrova {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json Lines(const Pane& pane) {
+    Json lines = Json::array();
+    for (const auto& line : pane.Lines()) lines.push_back(line);
+    return lines;
+}
+
+Json CommandJson(const DumpCommand& command) {
+    Json j;
+    switch (command.kind) {
+    case DumpCommand::Kind::Open: j["command"] = "open"; break;
+    case DumpCommand::Kind::Click:
+        j["command"] = "click";
+        j["index"] = command.index;
+        break;
+    case DumpCommand::Kind::ReadOffset:
+        j["command"] = "readOffset";
+        j["offset"] = command.offset;
+        j["size"] = command.size;
+        break;
+    }
+    return j;
+}
+
+Json TreeJson(const NodeList& tree) {
+    Json nodes = Json::array();
+    const auto& all = tree.Nodes();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        Json n;
+        n["index"] = i;
+        n["parent"] = all[i].parent < 0 ? Json(nullptr) : Json(all[i].parent);
+        n["caption"] = all[i].caption;
+        nodes.push_back(std::move(n));
+    }
+    return nodes;
+}
+
+Json RecordsJson(const Document& document) {
+    Json records = Json::array();
+    if (const IsoParse* iso = document.Iso()) {
+        for (const BoxRecord& r : iso->records) {
+            records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.size},
+                                   {"type", FourccText(r.type)}, {"typeIndex", r.typeIndex}});
+        }
+    } else if (const AviParse* avi = document.Avi()) {
+        for (const ChunkRecord& r : avi->records) {
+            records.push_back(Json{{"index", r.index},
+                                   {"offset", r.offset},
+                                   {"size", r.size},
+                                   {"id", FourccText(r.id)},
+                                   {"listType", r.listType == 0 ? Json(nullptr) : Json(FourccText(r.listType))},
+                                   {"stream", r.stream}});
+        }
+    }
+    return records;
+}
+
+}  // namespace
+
+void RunDumpCommand(Document& document, const DumpCommand& command) {
+    switch (command.kind) {
+    case DumpCommand::Kind::Open: document.OpenFile(); break;
+    case DumpCommand::Kind::Click: document.TreeView1Click(command.index); break;
+    case DumpCommand::Kind::ReadOffset:
+        // Typed into the entries as a user would: the key filter and the length limits apply.
+        document.SetOffsetEditFromUser(TypeIntoEntry("", command.offset, kOffsetEditMaxLength));
+        document.SetSizeEditFromUser(TypeIntoEntry("", command.size, kSizeEditMaxLength));
+        document.Button1Click();
+        break;
+    }
+}
+
+Json StateJson(const Document& document, const DumpCommand& command) {
+    Json state = CommandJson(command);
+    state["caption"] = document.Caption();
+    state["status"] = document.StatusText();
+    state["fileKind"] = document.FileKind();
+    state["offsetEdit"] = document.OffsetEditText();
+    state["sizeEdit"] = document.SizeEditText();
+    state["reloadEnabled"] = document.ReloadEnabled();
+    state["boxDescription"] = Lines(document.BoxDescriptionPane());
+    state["fileInfo"] = Lines(document.FileInfoPane());
+    state["messageBox"] = document.MessageBox() ? Json(*document.MessageBox()) : Json(nullptr);
+    if (command.kind == DumpCommand::Kind::Open) {
+        state["tree"] = TreeJson(document.Tree());
+        state["records"] = RecordsJson(document);
+    }
+    return state;
+}
+
+std::string StateText(const Document& document, const DumpCommand& command) {
+    std::string out;
+    switch (command.kind) {
+    case DumpCommand::Kind::Open: out += "== open ==\n"; break;
+    case DumpCommand::Kind::Click: out += "== click " + std::to_string(command.index) + " ==\n"; break;
+    case DumpCommand::Kind::ReadOffset:
+        out += "== readOffset " + command.offset + " " + command.size + " ==\n";
+        break;
+    }
+    out += "caption: " + document.Caption() + "\n";
+    out += "status: " + document.StatusText() + "\n";
+    out += "fileKind: " + std::to_string(document.FileKind()) + "\n";
+    out += "offsetEdit: " + document.OffsetEditText() + "\n";
+    out += "sizeEdit: " + document.SizeEditText() + "\n";
+    out += std::string("reloadEnabled: ") + (document.ReloadEnabled() ? "true" : "false") + "\n";
+    if (document.MessageBox()) out += "messageBox: " + *document.MessageBox() + "\n";
+    if (command.kind == DumpCommand::Kind::Open) {
+        out += "-- tree --\n";
+        const auto& nodes = document.Tree().Nodes();
+        std::vector<int> depth(nodes.size(), 0);
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            if (nodes[i].parent >= 0) depth[i] = depth[static_cast<std::size_t>(nodes[i].parent)] + 1;
+            out.append(static_cast<std::size_t>(depth[i]) * 2, ' ');
+            out += nodes[i].caption + "\n";
+        }
+    }
+    out += "-- BOX_Description --\n";
+    for (const auto& line : document.BoxDescriptionPane().Lines()) out += line + "\n";
+    out += "-- FILEInfo --\n";
+    for (const auto& line : document.FileInfoPane().Lines()) out += line + "\n";
+    return out;
+}
+
+}  // namespace kestrova

@@ -1,0 +1,27 @@
+#pragma once
+// What kestrova-dump prints of a Document after a command: as JSON or as text.
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "shell/Document.h"
+
+namespace kestrova {
+
+struct DumpCommand {
+    enum class Kind { Open, Click, ReadOffset };
+    Kind kind = Kind::Open;
+    std::int64_t index = 0;
+    std::string offset;
+    std::string size;
+};
+
+// Runs one command on the document (the open, a click, a Read Offset with typed texts).
+void RunDumpCommand(Document& document, const DumpCommand& command);
+
+nlohmann::ordered_json StateJson(const Document& document, const DumpCommand& command);
+std::string StateText(const Document& document, const DumpCommand& command);
+
+}  // namespace kestrova

@@ -1,0 +1,90 @@
+// kestrova-dump: opens FILE through the same Document as the window, runs the
+// commands in the order given and prints the state after the open and after
+// each command.
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include <CLI/CLI.hpp>
+
+#include "DumpState.h"
+
+using kestrova::DumpCommand;
+
+int main(int argc, char** argv) {
+    CLI::App app{"Prints what the Kestrova window shows of a media file after each command."};
+    bool json = false;
+    bool clickAll = false;
+    std::vector<std::int64_t> clicks;
+    std::vector<std::string> readOffsets;
+    std::string file;
+    app.add_flag("--json", json, "print one JSON object instead of text");
+    CLI::Option* clickOption = app.add_option("--click", clicks, "click the tree node with absolute index N")
+                                   ->type_name("N")
+                                   ->allow_extra_args(false);
+    CLI::Option* clickAllOption = app.add_flag("--click-all", clickAll, "click every node in index order");
+    CLI::Option* readOption = app.add_option("--read-offset", readOffsets, "type OFFSET and SIZE, press Read Offset")
+                                  ->expected(2)
+                                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                                  ->type_name("OFFSET SIZE")
+                                  ->allow_extra_args(false);
+    app.add_option("FILE", file, "the file to open")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return 2;
+    }
+
+    kestrova::Document document;
+    document.SetDialogFileName(file);
+
+    struct Queued {
+        DumpCommand command;
+        bool allNodes = false;  // --click-all: the node count is known only after the open
+    };
+    std::vector<Queued> commands{{{DumpCommand::Kind::Open}}};
+    std::map<const CLI::Option*, std::size_t> used;
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option == clickOption) {
+            commands.push_back({{DumpCommand::Kind::Click, clicks.at(used[option]++)}});
+        } else if (option == readOption) {
+            // The option is listed once for each of its two values.
+            const std::size_t seen = used[option]++;
+            if (seen % 2 == 1) continue;
+            const std::size_t k = seen / 2;
+            commands.push_back({{DumpCommand::Kind::ReadOffset, 0, readOffsets.at(2 * k), readOffsets.at(2 * k + 1)}});
+        } else if (option == clickAllOption) {
+            commands.push_back({{DumpCommand::Kind::Click}, true});
+        }
+    }
+
+    nlohmann::ordered_json states = nlohmann::ordered_json::array();
+    for (const Queued& queued : commands) {
+        std::vector<DumpCommand> run{queued.command};
+        if (queued.allNodes) {
+            run.clear();
+            for (std::size_t i = 0; i < document.Tree().Count(); ++i)
+                run.push_back({DumpCommand::Kind::Click, static_cast<std::int64_t>(i)});
+        }
+        for (const DumpCommand& command : run) {
+            kestrova::RunDumpCommand(document, command);
+            if (json) {
+                states.push_back(kestrova::StateJson(document, command));
+            } else {
+                std::cout << kestrova::StateText(document, command) << '\n';
+            }
+        }
+    }
+    if (json) {
+        nlohmann::ordered_json out;
+        out["file"] = file;
+        out["states"] = std::move(states);
+        std::cout << out.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    }
+    return 0;
+}
