@@ -40,6 +40,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (readOffsets.size() % 2 != 0) {
+        std::cerr << "--read-offset needs two values, OFFSET and SIZE\n";
+        return 2;
+    }
+
     kestrova::Document document;
     document.SetDialogFileName(file);
 

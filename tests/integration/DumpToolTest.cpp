@@ -1,0 +1,108 @@
+// The kestrova-dump contract that scripts outside the project rely on.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/BoxWriter.h"
+#include "support/Process.h"
+
+namespace kestrova {
+namespace {
+
+using namespace test;
+using Json = nlohmann::json;
+
+const std::string kDump = KESTROVA_DUMP_PATH;
+
+Bytes SmallMp4() {
+    return Cat({Box("ftyp", Cat({Text("isom"), U32(0), Text("isom")})),
+                Box("moov", {FullBox("mvhd", 0, 0, Zeros(96)), Box("trak", {FullBox("tkhd", 0, 3, Zeros(80))})}),
+                Box("mdat", Zeros(16))});
+}
+
+TEST(DumpTool, JsonHoldsTheOpenAndOneStatePerCommandInOrder) {
+    TempFile f(SmallMp4(), "small.mp4");
+    const ProcessResult r = test::Run(kDump + " --json --click 3 --read-offset 1g4 8x --click 0 --click 99 " +
+                                      ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    const Json j = Json::parse(r.output);
+    EXPECT_EQ(j["file"], f.Path());
+    const Json& states = j["states"];
+    ASSERT_EQ(states.size(), 5u);
+
+    const Json& open = states[0];
+    EXPECT_EQ(open["command"], "open");
+    EXPECT_EQ(open["caption"], "(ORV) Kestrova 0.6.1 - small.mp4");
+    EXPECT_EQ(open["status"], "small.mp4 Open");
+    EXPECT_EQ(open["fileKind"], 1);
+    EXPECT_EQ(open["offsetEdit"], "0");
+    EXPECT_EQ(open["reloadEnabled"], true);
+    EXPECT_TRUE(open["messageBox"].is_null());
+    ASSERT_EQ(open["tree"].size(), 7u);
+    EXPECT_EQ(open["tree"][0], (Json{{"index", 0}, {"parent", nullptr}, {"caption", "small.mp4"}}));
+    EXPECT_EQ(open["tree"][4], (Json{{"index", 4}, {"parent", 2}, {"caption", "trak"}}));
+    ASSERT_EQ(open["records"].size(), 6u);
+    EXPECT_EQ(open["records"][3],
+              (Json{{"index", 3}, {"offset", 136}, {"size", 100}, {"type", "trak"}, {"typeIndex", 0}}));
+
+    const Json& click = states[1];
+    EXPECT_EQ(click["command"], "click");
+    EXPECT_EQ(click["index"], 3);
+    EXPECT_FALSE(click.contains("tree"));
+    EXPECT_EQ(click["boxDescription"][0], "Start offset : 28 (0X0000001C)");
+    EXPECT_EQ(click["offsetEdit"], "1C");
+    EXPECT_EQ(click["sizeEdit"], "6C");
+
+    // The texts go through the key filter: "1g4" types 14, "8x" types 8.
+    const Json& read = states[2];
+    EXPECT_EQ(read["command"], "readOffset");
+    EXPECT_EQ(read["offset"], "1g4");
+    EXPECT_EQ(read["size"], "8x");
+    EXPECT_EQ(read["offsetEdit"], "14");
+    EXPECT_EQ(read["sizeEdit"], "8");
+    EXPECT_EQ(read["status"], "Memory Read Range (0X00000014 ~ 0X0000001C)");
+    EXPECT_EQ(read["fileInfo"].size(), 3u);
+
+    EXPECT_TRUE(states[3]["boxDescription"].empty());  // the root
+    EXPECT_EQ(states[4]["index"], 99);                 // no such node: nothing changes
+    EXPECT_EQ(states[4]["fileInfo"], states[3]["fileInfo"]);
+}
+
+TEST(DumpTool, EmptyEntryRaisesTheMessageBox) {
+    TempFile f(SmallMp4(), "small.mp4");
+    const ProcessResult r = test::Run(kDump + " --json --read-offset zz 10 " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    const Json state = Json::parse(r.output)["states"][1];
+    EXPECT_EQ(state["messageBox"], "'0x' is not a valid integer value");
+    EXPECT_EQ(state["offsetEdit"], "");
+}
+
+TEST(DumpTool, ClickAllClicksEveryNodeAndTextModeIndentsTheTree) {
+    TempFile f(SmallMp4(), "small.mp4");
+    ProcessResult r = test::Run(kDump + " --json --click-all " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    const Json states = Json::parse(r.output)["states"];
+    ASSERT_EQ(states.size(), 8u);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(states[i + 1]["index"], i);
+
+    r = test::Run(kDump + " --click 1 " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("small.mp4\n  ftyp\n  moov\n    mvhd\n    trak\n      tkhd\n  mdat\n"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Major brand : isom (0X69736F6D)"), std::string::npos);
+}
+
+TEST(DumpTool, ExitStatus) {
+    // A file that cannot be opened is a state, not an error.
+    ProcessResult r = test::Run(kDump + " --json /nonexistent/file.mp4");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Json::parse(r.output)["states"][0]["status"], "File Open Fail!!! - /nonexistent/file.mp4");
+    EXPECT_EQ(test::Run(kDump).exitCode, 2);
+    EXPECT_EQ(test::Run(kDump + " --click x file.mp4").exitCode, 2);
+    EXPECT_EQ(test::Run(kDump + " --read-offset 10 file.mp4").exitCode, 2);
+    EXPECT_EQ(test::Run(kDump + " --bogus file.mp4").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kestrova
