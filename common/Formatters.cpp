@@ -41,7 +41,9 @@ std::string GroupedText(std::uint64_t v, const RegionalSettings& rs) {
 
 std::string GroupedSignedText(std::int64_t v, const RegionalSettings& rs) {
     if (v >= 0) return GroupedText(static_cast<std::uint64_t>(v), rs);
-    return "-" + GroupedText(0 - static_cast<std::uint64_t>(v), rs);
+    std::string text = GroupedText(0 - static_cast<std::uint64_t>(v), rs);
+    text.insert(text.begin(), '-');
+    return text;
 }
 
 std::string DecHex32Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, " (%#010llX)"); }

@@ -99,8 +99,8 @@ void Document::ResetView() {
     tree_.Reset(fileName_);
     recordCount_ = 0;
     fileSize_ = 0;
-    offsetEdit_ = "0";
-    sizeEdit_ = "0";
+    offsetEdit_.assign(1, '0');
+    sizeEdit_.assign(1, '0');
 }
 
 void Document::OpenFile() {
