@@ -1,0 +1,199 @@
+// The description of a selected chunk, made from what the walk stored: the
+// file is read again only by the hex dump.
+
+#include "avi/DisplayAviInfo.h"
+#include "common/Formatters.h"
+
+namespace kestrova {
+namespace {
+
+const std::string kSeparator(40, '-');
+// What the hex entries show at most for a chunk, like the hex viewer's limit.
+constexpr std::uint64_t kSizeEditLimit = 0x100000;
+
+// "%d" of the value.
+std::string Dec(std::int32_t v) { return std::to_string(v); }
+
+void AddCommonLines(DocumentView& view, const ChunkRecord& r) {
+    const RegionalSettings& rs = view.Settings();
+    view.AddDescriptionLine("Start offset : " + DecHex32Text(r.offset, rs));
+    if (r.listType != 0) {
+        view.AddDescriptionLine("Group ID     : " + FourccHexText(r.id));
+        view.AddDescriptionLine("Group Size   : " + DecHex32Text(r.size, rs));
+        view.AddDescriptionLine("Type         : " + FourccHexText(r.listType));
+    } else {
+        view.AddDescriptionLine("Chunk ID     : " + FourccHexText(r.id));
+        view.AddDescriptionLine("Chunk Size   : " + DecHex32Text(r.size, rs));
+    }
+}
+
+void AddHeading(DocumentView& view, const std::string& heading) {
+    view.AddDescriptionLine(heading);
+    view.AddDescriptionLine(kSeparator);
+}
+
+void DescribeMainHeader(DocumentView& view, const AviMainHeader& h) {
+    const RegionalSettings& rs = view.Settings();
+    AddHeading(view, "[ Main AVI Header ]");
+    const struct {
+        const char* label;
+        std::uint32_t value;
+    } lines[] = {
+        {"MicorSecPerFrmae  : ", h.dwMicroSecPerFrame},
+        {"Max Transfer Rate : ", h.dwMaxBytesPerSec},
+        {"Reserved          : ", h.dwPaddingGranularity},
+        {"Flags             : ", h.dwFlags},
+        {"Total Frames      : ", h.dwTotalFrames},
+        {"Initial Frames    : ", h.dwInitialFrames},
+        {"Streams           : ", h.dwStreams},
+        {"Buffer Size       : ", h.dwSuggestedBufferSize},
+        {"Width             : ", h.dwWidth},
+        {"Height            : ", h.dwHeight},
+        {"Reserved(Sacle)   : ", h.dwReserved[0]},
+        {"Reserved(Rate )   : ", h.dwReserved[1]},
+        {"Reserved(Start)   : ", h.dwReserved[2]},
+        {"Reserved(Length)  : ", h.dwReserved[3]},
+    };
+    for (const auto& line : lines) view.AddDescriptionLine(line.label + DecHex32Text(line.value, rs));
+}
+
+std::string StreamKindWord(std::uint32_t fccType) {
+    switch (fccType) {
+    case Fourcc("vids"): return "video (";
+    case Fourcc("auds"): return "audio (";
+    case Fourcc("txts"): return "subtitle (";
+    default: return "UnKnown (";
+    }
+}
+
+std::string QualityLine(std::uint32_t quality, const RegionalSettings& rs) {
+    const std::string label = "Quality(-1~10000): ";
+    if (quality <= 10000) return label + DecHex32Text(quality, rs);
+    if (quality == 0xFFFFFFFF) return label + "deafult(" + Dec(static_cast<std::int32_t>(quality)) + ")";
+    return label + "Invalid Value(" + Hex32Text(quality) + ")";
+}
+
+void DescribeStreamHeader(DocumentView& view, const AviStreamRecord& s) {
+    const RegionalSettings& rs = view.Settings();
+    AddHeading(view, "[ Stream Header Chunk ]");
+    view.AddDescriptionLine("Type             : " + StreamKindWord(s.fccType) + FourccText(s.fccType) + ")");
+    view.AddDescriptionLine("Codec            : " + FourccText(s.fccHandler));
+    view.AddDescriptionLine("Flags            : " + DecHex32Text(s.dwFlags, rs));
+    view.AddDescriptionLine("Priority         : " + DecHex16Text(s.wPriority, rs));
+    view.AddDescriptionLine("Language         : " + DecHex16Text(s.wLanguage, rs));
+    view.AddDescriptionLine("Initial Frames   : " + DecHex32Text(s.dwInitialFrames, rs));
+    view.AddDescriptionLine("Scale            : " + DecHex32Text(s.dwScale, rs));
+    view.AddDescriptionLine("Rate             : " + DecHex32Text(s.dwRate, rs));
+    view.AddDescriptionLine("Start of stream  : " + DecHex32Text(s.dwStart, rs));
+    view.AddDescriptionLine("Length           : " + DecHex32Text(s.dwLength, rs));
+    view.AddDescriptionLine("Buffer Size      : " + DecHex32Text(s.dwSuggestedBufferSize, rs));
+    view.AddDescriptionLine(QualityLine(s.dwQuality, rs));
+    view.AddDescriptionLine("Sample Size      : " + DecHex32Text(s.dwSampleSize, rs));
+}
+
+// The values are those of the file's last format of the kind, whichever
+// stream the chunk belongs to.
+void DescribeStreamFormat(DocumentView& view, const AviParse& parse, const ChunkRecord& r) {
+    const RegionalSettings& rs = view.Settings();
+    AddHeading(view, "[ Stream Format Chunk ]");
+    const std::uint32_t type = parse.Stream(r.stream).fccType;
+    if (type == Fourcc("vids")) {
+        const AviVideoFormat& v = parse.summary.videoFormat;
+        // Signed sizes show through the unsigned grouping, as stored.
+        view.AddDescriptionLine("Size             : " + DecHex32Text(v.biSize, rs));
+        view.AddDescriptionLine("Width            : " + DecHex32Text(static_cast<std::uint32_t>(v.biWidth), rs));
+        view.AddDescriptionLine("Height           : " + DecHex32Text(static_cast<std::uint32_t>(v.biHeight), rs));
+        view.AddDescriptionLine("Number of Planes : " + DecHex16Text(v.biPlanes, rs));
+        view.AddDescriptionLine("Bits per pixel   : " + DecHex16Text(v.biBitCount, rs));
+        view.AddDescriptionLine("Compression Type : " + CompressionText(v.biCompression));
+        view.AddDescriptionLine("Size Image       : " + DecHex32Text(v.biSizeImage, rs));
+        view.AddDescriptionLine("X pixel/Meter    : " + DecHex32Text(v.biXPelsPerMeter, rs));
+        view.AddDescriptionLine("Y pixel/Meter    : " + DecHex32Text(v.biYPelsPerMeter, rs));
+        view.AddDescriptionLine("Color Used(0=ALL): " + DecHex32Text(v.biClrUsed, rs));
+        view.AddDescriptionLine("Color Indexes    : " + DecHex32Text(v.biClrImportant, rs));
+    } else if (type == Fourcc("auds")) {
+        const AviAudioFormat& a = parse.summary.audioFormat;
+        view.AddDescriptionLine("FormatTag         : " + AudioFormatText(a.wFormatTag));
+        view.AddDescriptionLine("Channels          : " + DecHex16Text(a.nChannels, rs));
+        view.AddDescriptionLine("Sample Rate       : " + DecHex32Text(a.nSamplesPerSec, rs));
+        view.AddDescriptionLine("Avg.Transfer Rate : " + DecHex32Text(a.nAvgBytesPerSec, rs));
+        view.AddDescriptionLine("Block Alignent    : " + DecHex16Text(a.nBlockAlign, rs));
+        view.AddDescriptionLine("Bits Per Sample   : " + DecHex16Text(a.wBitsPerSample, rs));
+        view.AddDescriptionLine("Size              : " + DecHex16Text(a.cbSize, rs));
+    }
+}
+
+void DescribeIndex(DocumentView& view, const AviSummaryInfo& info) {
+    const RegionalSettings& rs = view.Settings();
+    AddHeading(view, "[ Index Box ]");
+    view.AddDescriptionLine("[Audio]");
+    view.AddDescriptionLine("   Audio Sample Count  : " + Dec(info.audioEntryCount));
+    view.AddDescriptionLine("[Video]");
+    view.AddDescriptionLine("   Total Sample Count  : " + Dec(info.videoEntryCount));
+    view.AddDescriptionLine("   KeySample Count     : " + Dec(info.keyFrameCount));
+    view.AddDescriptionLine(kSeparator);
+    view.AddDescriptionLine("Key Samples");
+    for (std::size_t k = 0; k < info.keyFrameEntries.size(); ++k) {
+        const VideoIndexEntry& e = info.keyFrameEntries[k];
+        view.AddDescriptionLine("Sample " + EntryNumberText(info.keyFrameOrdinals[k]) + "(" +
+                                Hex32Text(e.entryOffset) + ")");
+        view.AddDescriptionLine("   CkID     : " + FourccText(e.ckid));
+        view.AddDescriptionLine("   Flags    : " + Hex32Text(e.dwFlags));
+        view.AddDescriptionLine("   Chunk Offset : " + DecHex32Text(e.dwChunkOffset, rs));
+        view.AddDescriptionLine("   Chunk Length : " + DecHex32Text(e.dwChunkLength, rs));
+    }
+    if (info.keyFrameOrdinals.size() > info.keyFrameEntries.size()) {
+        view.AddDescriptionLine("(only the first " + GroupedText(info.keyFrameEntries.size(), rs) + " of " +
+                                GroupedText(info.keyFrameOrdinals.size(), rs) + " key samples are listed)");
+    }
+}
+
+void Describe(DocumentView& view, const AviParse& parse, const ChunkRecord& r) {
+    const RegionalSettings& rs = view.Settings();
+    const AviSummaryInfo& info = parse.summary;
+    switch (r.id) {
+    case Fourcc("RIFF"):
+        // The size of the whole file, for the AVI and the AVIX part alike.
+        view.AddDescriptionLine("Data Size    : " + GroupedText(info.fileSize, rs) + " Byte");
+        return;
+    case Fourcc("LIST"):
+        switch (r.listType) {
+        case Fourcc("hdrl"): return AddHeading(view, "[ Header LIST ]");
+        case Fourcc("strl"): return AddHeading(view, "[ Stream Header LIST [" + Dec(r.stream) + "] ]");
+        case Fourcc("odml"): return AddHeading(view, "[ Open DML List ]");
+        case Fourcc("INFO"): return AddHeading(view, "[ INFO ]");
+        case Fourcc("movi"):
+            view.AddDescriptionLine("[ MOVI List ]");
+            return AddHeading(view, "- contain Video, Audio, Subtitle etc.");
+        default: return;
+        }
+    case Fourcc("avih"): return DescribeMainHeader(view, info.mainHeader);
+    case Fourcc("strh"): return DescribeStreamHeader(view, parse.Stream(r.stream));
+    case Fourcc("strf"): return DescribeStreamFormat(view, parse, r);
+    case Fourcc("strd"): return AddHeading(view, "[ Additional Header Data Chunk ]");
+    case Fourcc("strn"): return AddHeading(view, "[ Stream Name Chunk ]");
+    case Fourcc("dmlh"): return AddHeading(view, "[ Open DML Extended AVI Header ]");
+    case Fourcc("ISFT"): view.AddDescriptionLine("Tool Name    : " + info.toolName); return;
+    case Fourcc("idx1"): return DescribeIndex(view, info);
+    default: return;  // "JUNK" and the like: the common lines only
+    }
+}
+
+}  // namespace
+
+void ShowChunkDescription(DocumentView& view, AviParse& parse, std::int64_t nodeIndex) {
+    view.ClearBoxDescription();
+    if (nodeIndex == 0) return ShowAviSummary(view, parse, view.FileKind());
+    if (nodeIndex < 0 || static_cast<std::uint64_t>(nodeIndex) > parse.records.size()) return;
+    const ChunkRecord& r = GetChunkRecord(parse, nodeIndex);
+    const std::uint64_t extent = std::uint64_t{r.size} + 8;
+    view.SetOffsetEditText(UpperHexText(r.offset));
+    view.SetSizeEditText(UpperHexText(r.size <= kSizeEditLimit ? extent : kSizeEditLimit));
+    AddCommonLines(view, r);
+    view.AddDescriptionLine(kSeparator);
+    Describe(view, parse, r);
+    view.ShowDescription();
+    view.ShowHexRange(r.offset, extent);
+}
+
+}  // namespace kestrova
