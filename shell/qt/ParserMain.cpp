@@ -1,0 +1,406 @@
+#include "shell/qt/ParserMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "shell/qt/AboutBox.h"
+#include "shell/qt/HexEntry.h"
+#include "shell/qt/LinePane.h"
+#include "shell/qt/NodeTreeModel.h"
+
+namespace kestrova {
+namespace {
+
+constexpr int kClientWidth = 1001;
+constexpr int kClientHeight = 564;
+constexpr int kToolBarHeight = 30;
+constexpr int kTreeWidth = 215;
+constexpr int kFileInfoWidth = 483;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// "Short|Long": the short hint is the tool tip, the long one the status bar text.
+void SetHint(QAction* action, const QString& hint) {
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QFont PaneFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(12);
+    return font;
+}
+
+QList<QUrl> LocalFileUrls(const QMimeData* mime) {
+    QList<QUrl> urls;
+    if (!mime || !mime->hasUrls()) return urls;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) urls.push_back(url);
+    return urls;
+}
+
+}  // namespace
+
+TParserMain::TParserMain(RegionalSettings settings, QWidget* parent)
+    : QMainWindow(parent), document_(std::move(settings)) {
+    setObjectName(QStringLiteral("ParserMain"));
+    setWindowIcon(KestrovaIcon());
+    setAcceptDrops(true);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreatePanes();
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    StatusText = new QLabel(bar);
+    StatusText->setObjectName(QStringLiteral("StatusText"));
+    StatusText->setTextFormat(Qt::PlainText);
+    bar->addWidget(StatusText, 1);
+    setStatusBar(bar);
+
+    connect(qApp, &QApplication::focusChanged, this, &TParserMain::UpdateEditActions);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TParserMain::UpdateEditActions);
+
+    Render(true);
+    UpdateEditActions();
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+TParserMain::~TParserMain() = default;
+
+void TParserMain::CreateActions() {
+    auto make = [this](const char* name, const QString& text, const QKeySequence& shortcut, const QString& hint) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
+        if (!hint.isEmpty()) SetHint(action, hint);
+        addAction(action);  // shortcuts work wherever the focus is in the window
+        return action;
+    };
+    FileNew1 = make("FileNew1", QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N),
+                    QStringLiteral("New|Create a new file"));
+    FileOpen1 = make("FileOpen1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                     QStringLiteral("Open|Open a file"));
+    FileSave1 = make("FileSave1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                     QStringLiteral("Save|Save current file"));
+    FileSaveAs1 = make("FileSaveAs1", QStringLiteral("Save &As..."), QKeySequence(),
+                       QStringLiteral("Save As|Save current file with different name"));
+    FileExit1 = make("FileExit1", QStringLiteral("E&xit"), QKeySequence(), QStringLiteral("Exit|Exit application"));
+    EditCut1 = make("EditCut1", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                    QStringLiteral("Cut|Cuts the selection and puts it on the Clipboard"));
+    EditCopy1 = make("EditCopy1", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+                     QStringLiteral("Copy|Copies the selection and puts it on the Clipboard"));
+    EditPaste1 = make("EditPaste1", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                      QStringLiteral("Paste|Inserts Clipboard contents"));
+    EditFind1 = make("EditFind1", QStringLiteral("&Find"), QKeySequence(Qt::CTRL | Qt::Key_F), QString());
+    Reload1 = make("Reload1", QStringLiteral("&Reload"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                   QStringLiteral("Reload File"));
+    HelpAbout1 = make("HelpAbout1", QStringLiteral("&About..."), QKeySequence(Qt::ALT | Qt::Key_A),
+                      QStringLiteral("About|Shows the name and version of the program"));
+
+    FileOpen1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    FileNew1->setEnabled(false);
+    FileSave1->setEnabled(false);
+    FileSaveAs1->setEnabled(false);
+    EditFind1->setEnabled(false);
+    Reload1->setEnabled(false);
+
+    connect(FileOpen1, &QAction::triggered, this, &TParserMain::FileOpen1Execute);
+    connect(FileExit1, &QAction::triggered, this, &QWidget::close);
+    connect(Reload1, &QAction::triggered, this, &TParserMain::Reload1Click);
+    connect(HelpAbout1, &QAction::triggered, this, &TParserMain::HelpAbout1Execute);
+    connect(EditCut1, &QAction::triggered, this, [this] {
+        if (auto* entry = qobject_cast<HexEntry*>(FocusedTextControl())) entry->cut();
+    });
+    connect(EditCopy1, &QAction::triggered, this, [this] {
+        QWidget* focused = FocusedTextControl();
+        if (auto* entry = qobject_cast<HexEntry*>(focused)) entry->copy();
+        else if (auto* pane = qobject_cast<LinePane*>(focused)) pane->copy();
+    });
+    connect(EditPaste1, &QAction::triggered, this, [this] {
+        if (auto* entry = qobject_cast<HexEntry*>(FocusedTextControl())) entry->paste();
+    });
+}
+
+void TParserMain::CreateMenus() {
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
+    File1->addAction(FileNew1);
+    File1->addAction(FileOpen1);
+    File1->addAction(FileSave1);
+    File1->addAction(FileSaveAs1);
+    File1->addSeparator();
+    File1->addAction(FileExit1);
+
+    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->menuAction()->setStatusTip(QStringLiteral("Edit commands"));
+    Edit1->addAction(EditCut1);
+    Edit1->addAction(EditCopy1);
+    Edit1->addAction(EditPaste1);
+    Edit1->addAction(EditFind1);
+    connect(Edit1, &QMenu::aboutToShow, this, &TParserMain::UpdateEditActions);
+
+    menuBar()->addAction(Reload1);
+
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->menuAction()->setStatusTip(QStringLiteral("Help topics"));
+    Help1->addAction(HelpAbout1);
+}
+
+void TParserMain::CreateToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(kToolBarHeight);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->toggleViewAction()->setEnabled(false);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    ToolButton1 = new QToolButton(ToolBar1);
+    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
+    ToolButton1->setDefaultAction(FileOpen1);
+    ToolButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->addWidget(ToolButton1);
+    ToolBar1->addSeparator();
+
+    ToolButton4 = new QToolButton(ToolBar1);
+    ToolButton4->setObjectName(QStringLiteral("ToolButton4"));
+    ToolButton4->setDefaultAction(Reload1);
+    ToolButton4->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ToolBar1->addWidget(ToolButton4);
+
+    // The wide separator before the entries.
+    auto* gap = new QWidget(ToolBar1);
+    gap->setFixedWidth(24);
+    auto* gapLayout = new QHBoxLayout(gap);
+    gapLayout->setContentsMargins(0, 3, 0, 3);
+    auto* line = new QFrame(gap);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    gapLayout->addWidget(line, 0, Qt::AlignHCenter);
+    ToolBar1->addWidget(gap);
+
+    auto label = [this](const QString& text) {
+        auto* l = new QLabel(text, ToolBar1);
+        l->setTextFormat(Qt::PlainText);
+        ToolBar1->addWidget(l);
+    };
+    label(QStringLiteral("Offset   0x"));
+    OffsetEdit = new HexEntry(static_cast<int>(kOffsetEditMaxLength), ToolBar1);
+    OffsetEdit->setObjectName(QStringLiteral("OffsetEdit"));
+    OffsetEdit->setFixedWidth(72);
+    ToolBar1->addWidget(OffsetEdit);
+    label(QStringLiteral("  Size   0x"));
+    SizeEdit = new HexEntry(static_cast<int>(kSizeEditMaxLength), ToolBar1);
+    SizeEdit->setObjectName(QStringLiteral("SizeEdit"));
+    SizeEdit->setFixedWidth(58);
+    ToolBar1->addWidget(SizeEdit);
+
+    auto* space = new QWidget(ToolBar1);
+    space->setFixedWidth(6);
+    ToolBar1->addWidget(space);
+    Button1 = new QPushButton(QStringLiteral("Read Offset"), ToolBar1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    ToolBar1->addWidget(Button1);
+
+    // What the user types is what Read Offset and the next render see.
+    connect(OffsetEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { document_.SetOffsetEditFromUser(text.toStdString()); });
+    connect(SizeEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { document_.SetSizeEditFromUser(text.toStdString()); });
+    connect(OffsetEdit, &QLineEdit::selectionChanged, this, &TParserMain::UpdateEditActions);
+    connect(SizeEdit, &QLineEdit::selectionChanged, this, &TParserMain::UpdateEditActions);
+    connect(Button1, &QPushButton::clicked, this, &TParserMain::Button1Click);
+}
+
+void TParserMain::CreatePanes() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    auto* layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    treeModel_ = new NodeTreeModel(this);
+    TreeView1 = new QTreeView(central);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setModel(treeModel_);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setIndentation(19);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    TreeView1->setUniformRowHeights(true);
+    TreeView1->setExpandsOnDoubleClick(false);
+    TreeView1->setFont(PaneFont());
+    TreeView1->setFixedWidth(kTreeWidth);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TreeView1->header()->setStretchLastSection(false);
+    connect(TreeView1, &QTreeView::clicked, this, [this](const QModelIndex&) { TreeView1Click(); });
+
+    BOX_Description = new LinePane(central);
+    BOX_Description->setObjectName(QStringLiteral("BOX_Description"));
+    BOX_Description->setFont(PaneFont());
+    BOX_Description->SetSource(&document_.BoxDescriptionPane());
+
+    FILEInfo = new LinePane(central);
+    FILEInfo->setObjectName(QStringLiteral("FILEInfo"));
+    FILEInfo->setFont(PaneFont());
+    FILEInfo->setFixedWidth(kFileInfoWidth);
+    FILEInfo->SetSource(&document_.FileInfoPane());
+
+    connect(BOX_Description, &LinePane::selectionChanged, this, &TParserMain::UpdateEditActions);
+    connect(FILEInfo, &LinePane::selectionChanged, this, &TParserMain::UpdateEditActions);
+
+    layout->addWidget(TreeView1);
+    layout->addWidget(BOX_Description, 1);
+    layout->addWidget(FILEInfo);
+    setCentralWidget(central);
+}
+
+void TParserMain::OpenFile(const QString& path) {
+    document_.OpenFile(path.toStdString());
+    Render(true);
+}
+
+void TParserMain::DropFiles(const QStringList& paths) {
+    std::vector<std::string> list;
+    list.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& p : paths) list.push_back(p.toStdString());
+    document_.DropFiles(list);
+    Render(true);
+}
+
+void TParserMain::FileOpen1Execute() {
+    QFileDialog dialog(this, QStringLiteral("Open"));
+    dialog.setObjectName(QStringLiteral("OpenDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(QStringLiteral("All Files (*.*)"));
+    // Here "*.*" would hide files without an extension; all files means all of them.
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) model->setNameFilters({});
+    const QString current = Q(document_.DialogFileName());
+    if (!current.isEmpty()) {
+        dialog.setDirectory(QFileInfo(current).absolutePath());
+        dialog.selectFile(current);
+    }
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList chosen = dialog.selectedFiles();
+    if (!chosen.isEmpty()) OpenFile(chosen.front());
+}
+
+void TParserMain::Reload1Click() {
+    document_.Reload();
+    Render(true);
+}
+
+void TParserMain::Button1Click() {
+    document_.Button1Click(OffsetEdit->text().toStdString(), SizeEdit->text().toStdString());
+    Render(false);
+    if (const auto& message = document_.MessageBox())
+        QMessageBox::critical(this, QStringLiteral("Kestrova"), Q(*message));
+}
+
+void TParserMain::HelpAbout1Execute() {
+    if (!aboutBox_) return;
+    aboutBox_->Version_Label->setText(QStringLiteral("Ver. ") + QLatin1String(kVersionText));
+    aboutBox_->exec();
+}
+
+void TParserMain::TreeView1Click() {
+    const QModelIndexList selected = TreeView1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    document_.TreeView1Click(NodeTreeModel::NodeOf(selected.front()));
+    Render(false);
+    QApplication::restoreOverrideCursor();
+}
+
+void TParserMain::Render(bool treeChanged) {
+    setWindowTitle(Q(document_.Caption()));
+    StatusText->setText(Q(document_.StatusText()));
+    const QString offset = Q(document_.OffsetEditText());
+    if (OffsetEdit->text() != offset) OffsetEdit->setText(offset);
+    const QString size = Q(document_.SizeEditText());
+    if (SizeEdit->text() != size) SizeEdit->setText(size);
+    Reload1->setEnabled(document_.ReloadEnabled());
+    BOX_Description->Refresh();
+    FILEInfo->Refresh();
+    if (treeChanged) {
+        treeModel_->Rebuild(&document_.Tree());
+        TreeView1->expandAll();
+        const QModelIndex root = treeModel_->IndexOfNode(0);
+        if (root.isValid()) TreeView1->setCurrentIndex(root);
+        TreeView1->scrollToTop();
+    }
+}
+
+QWidget* TParserMain::FocusedTextControl() const {
+    QWidget* focused = QApplication::focusWidget();
+    if (focused == OffsetEdit || focused == SizeEdit || focused == BOX_Description || focused == FILEInfo)
+        return focused;
+    return nullptr;
+}
+
+void TParserMain::UpdateEditActions() {
+    bool cut = false, copy = false, paste = false;
+    QWidget* focused = FocusedTextControl();
+    if (auto* entry = qobject_cast<HexEntry*>(focused)) {
+        copy = entry->hasSelectedText();
+        cut = copy && !entry->isReadOnly();
+        paste = !entry->isReadOnly() && !QApplication::clipboard()->text().isEmpty();
+    } else if (auto* pane = qobject_cast<LinePane*>(focused)) {
+        copy = pane->HasSelection();
+    }
+    EditCut1->setEnabled(cut);
+    EditCopy1->setEnabled(copy);
+    EditPaste1->setEnabled(paste);
+}
+
+void TParserMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFileUrls(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TParserMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFileUrls(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TParserMain::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = LocalFileUrls(event->mimeData());
+    if (urls.isEmpty()) return;
+    QStringList paths;
+    for (const QUrl& url : urls) paths.push_back(url.toLocalFile());
+    event->acceptProposedAction();
+    DropFiles(paths);
+}
+
+}  // namespace kestrova

@@ -1,0 +1,100 @@
+#pragma once
+// The main window: renders the Document after every command and forwards the
+// user's commands to it. Nothing here decides what a command does.
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+#include "shell/Document.h"
+#include "shell/qt/SystemSettings.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QModelIndex;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+
+namespace kestrova {
+
+class HexEntry;
+class LinePane;
+class NodeTreeModel;
+class TOrvAboutBox;
+
+class TParserMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TParserMain(RegionalSettings settings = SystemRegionalSettings(), QWidget* parent = nullptr);
+    ~TParserMain() override;
+
+    // The about box is created after the window and lives as long.
+    void SetAboutBox(TOrvAboutBox* aboutBox) { aboutBox_ = aboutBox; }
+
+    const Document& Doc() const { return document_; }
+
+    // What the open dialog does once the user has chosen path.
+    void OpenFile(const QString& path);
+    // What a drop of these local files does.
+    void DropFiles(const QStringList& paths);
+
+    // The window's commands.
+    void FileOpen1Execute();
+    void Reload1Click();
+    void Button1Click();
+    void HelpAbout1Execute();
+
+    QAction* FileNew1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* EditCut1 = nullptr;
+    QAction* EditCopy1 = nullptr;
+    QAction* EditPaste1 = nullptr;
+    QAction* EditFind1 = nullptr;
+    QAction* Reload1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+
+    QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QMenu* Help1 = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    HexEntry* OffsetEdit = nullptr;
+    HexEntry* SizeEdit = nullptr;
+    QPushButton* Button1 = nullptr;
+    QTreeView* TreeView1 = nullptr;
+    LinePane* BOX_Description = nullptr;
+    LinePane* FILEInfo = nullptr;
+    QLabel* StatusText = nullptr;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePanes();
+    void TreeView1Click();
+    // Shows what the Document holds; treeChanged after an open.
+    void Render(bool treeChanged);
+    void UpdateEditActions();
+    QWidget* FocusedTextControl() const;
+
+    Document document_;
+    NodeTreeModel* treeModel_ = nullptr;
+    TOrvAboutBox* aboutBox_ = nullptr;
+};
+
+}  // namespace kestrova
