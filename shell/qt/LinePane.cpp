@@ -17,6 +17,7 @@ namespace kestrova {
 namespace {
 
 constexpr int kMargin = 2;
+constexpr int kLeading = 2;
 
 // Columns a UTF-8 line takes in a fixed-pitch font: characters from U+0800 up
 // (Hangul among them) come from a wider fallback font, so count them twice.
@@ -118,7 +119,8 @@ void LinePane::clearSelection() { Select(cursor_, cursor_); }
 
 void LinePane::UpdateMetrics() {
     const QFontMetrics fm(font());
-    lineHeight_ = std::max(1, fm.lineSpacing());
+    // A little leading keeps Hangul, which fills the whole em, off the next line.
+    lineHeight_ = std::max(1, fm.lineSpacing() + kLeading);
     charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
     UpdateScrollBars();
 }
@@ -206,7 +208,7 @@ void LinePane::paintEvent(QPaintEvent*) {
     for (std::int64_t line = top; line < count && line < top + rows; ++line) {
         const QString text = LineText(line);
         const int y = static_cast<int>(line - top) * lineHeight_;
-        const int baseline = y + fm.ascent();
+        const int baseline = y + kLeading / 2 + fm.ascent();
         const int width = fm.horizontalAdvance(text);
         widest = std::max(widest, width);
 

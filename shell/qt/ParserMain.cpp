@@ -49,6 +49,9 @@ void SetHint(QAction* action, const QString& hint) {
 
 QFont PaneFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Columns line up only when Hangul is exactly two columns wide: prefer a
+    // fixed-pitch face drawn that way, else the system's fixed font and its fallbacks.
+    font.setFamilies({QStringLiteral("NanumGothicCoding"), font.family()});
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPixelSize(12);

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFileDialog>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -165,7 +164,12 @@ private slots:
         for (QWidget* pane : {static_cast<QWidget*>(w.TreeView1), static_cast<QWidget*>(w.BOX_Description),
                               static_cast<QWidget*>(w.FILEInfo)}) {
             QCOMPARE(pane->font().pixelSize(), 12);
-            QVERIFY2(QFontInfo(pane->font()).fixedPitch(), qPrintable(pane->objectName()));
+            // Fixed pitch, and Hangul exactly two columns (fonts-nanum), so that labels line up.
+            const QFontMetrics fm(pane->font());
+            const int column = fm.horizontalAdvance(QLatin1Char('0'));
+            for (const QChar c : QStringLiteral("imW :.-"))
+                QVERIFY2(fm.horizontalAdvance(c) == column, qPrintable(pane->objectName() + QLatin1Char(' ') + c));
+            QCOMPARE(fm.horizontalAdvance(QStringLiteral("수정 사항")), 9 * column);
         }
         QVERIFY(w.BOX_Description->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff);
         QVERIFY(w.FILEInfo->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff);

@@ -1,7 +1,7 @@
 // For screenshots under Xvfb: the window as the user would see it after
 // opening FILE and clicking the tree node with absolute index NODE.
-// Without arguments it shows the window as it starts.
-//   kestrova_window_shot [FILE [NODE]]
+// Without arguments it shows the window as it starts; --about opens the about box.
+//   kestrova_window_shot [--about] [FILE [NODE]]
 
 #include <QApplication>
 #include <QTest>
@@ -23,7 +23,11 @@ int main(int argc, char** argv) {
     window.move(0, 0);
     window.show();
 
-    const QStringList args = QApplication::arguments();
+    QStringList args = QApplication::arguments();
+    if (args.size() >= 2 && args.at(1) == QLatin1String("--about")) {
+        args.removeAt(1);
+        QTimer::singleShot(600, &window, [&window] { window.HelpAbout1->trigger(); });
+    }
     if (args.size() >= 2) {
         window.OpenFile(args.at(1));
         if (args.size() >= 3) {
