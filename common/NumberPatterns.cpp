@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace kestrova {
 
@@ -19,7 +18,12 @@ std::string DecimalPatternText(double v, int minDecimals, int maxDecimals, const
     const char* p = buf;
     for (; p < result.ptr && *p != 'e'; ++p)
         if (*p >= '0' && *p <= '9') digits += *p;
-    const long exponent = p < result.ptr ? std::strtol(p + 1, nullptr, 10) : 0;
+    long exponent = 0;
+    if (p < result.ptr) {
+        const char* e = p + 1;
+        if (e < result.ptr && *e == '+') ++e;  // from_chars takes no plus sign
+        std::from_chars(e, result.ptr, exponent);
+    }
 
     // digits[0] stands at 10^exponent; keep those down to 10^-maxDecimals.
     const long keep = exponent + 1 + maxDecimals;
