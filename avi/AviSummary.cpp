@@ -76,12 +76,15 @@ std::string DurationText(std::uint32_t frames, float rate, AviSummaryInfo& info,
     std::uint64_t hours = 0, minutes = 0, seconds = 0, ms = 0;
     info.durationSeconds = 0;
     if (rate > 0) {
-        double x = static_cast<float>(static_cast<double>(frames) / rate);
+        // In double precision, and with a margin far below a microsecond, so
+        // that 180 frames at 25 per second show as 7.200 s and not 7.199 s.
+        double x = static_cast<double>(frames) / rate;
         // Far beyond any real playing time, but every conversion below must stay defined.
-        if (x > 1.8e19) x = 1.8e19;
-        ms = static_cast<std::uint64_t>(std::fmod(std::trunc(x * 1000.0), 1000.0));
+        if (x > 1.8e16) x = 1.8e16;
+        const std::uint64_t totalMs = static_cast<std::uint64_t>(x * 1000.0 + 1e-6);
         info.durationSeconds = static_cast<std::uint64_t>(x + 0.5);
-        const std::uint64_t s = static_cast<std::uint64_t>(x);
+        ms = totalMs % 1000;
+        const std::uint64_t s = totalMs / 1000;
         seconds = s % 60;
         minutes = s / 60 % 60;
         hours = s / 3600;

