@@ -144,6 +144,20 @@ private slots:
         QCOMPARE(pane.PositionAt(QPoint(50, 50)), (LinePane::Position{0, 0}));
     }
 
+    void bytesThatAreNoUtf8ShowAsReplacements() {
+        Pane source;
+        source.Replace({std::string("name : \xA9nam\xFF\xFE"), std::string("\xE2\x82"), "end"});
+        LinePane pane;
+        pane.setFont(Fixed12());
+        pane.resize(200, 60);
+        pane.SetSource(&source);
+        QVERIFY(!pane.viewport()->grab().isNull());
+        QCOMPARE(pane.LineText(0).left(7), QStringLiteral("name : "));
+        QVERIFY(pane.LineText(0).contains(QChar::ReplacementCharacter));
+        pane.selectAll();
+        QVERIFY(pane.SelectedText().endsWith(QStringLiteral("\nend")));
+    }
+
     void koreanTextRendersAsGlyphs() {
         // Distinct Hangul syllables must draw distinct shapes, not the same missing-glyph box.
         auto render = [](const char* text) {

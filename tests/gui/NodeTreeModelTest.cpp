@@ -63,6 +63,21 @@ private slots:
         QCOMPARE(model.rowCount(), 0);
     }
 
+    void aNodeWithoutAnEarlierParentShowsAtTheTop() {
+        NodeList nodes;
+        nodes.Reset("file.mp4");
+        nodes.Add("ftyp", 0);
+        nodes.Add("self", 2);    // its own parent
+        nodes.Add("ahead", 9);   // a parent that does not exist
+        NodeTreeModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.Rebuild(&nodes);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("self"));
+        QVERIFY(!model.IndexOfNode(3).parent().isValid());
+        QCOMPARE(model.rowCount(model.index(0, 0)), 1);
+    }
+
     void aMillionNodesExpandInAView() {
         NodeList nodes;
         nodes.Reset("big.mp4");

@@ -223,6 +223,16 @@ private slots:
         QCOMPARE(w.statusBar()->currentMessage(), QString());
         QVERIFY(w.StatusText->isVisible());
         QCOMPARE(w.StatusText->text(), QStringLiteral("File Open Fail!!! - /nonexistent/dir/a.mp4"));
+
+        // Pointing at a menu title or at a toolbar button shows its long hint.
+        const QPoint help = w.menuBar()->actionGeometry(w.Help1->menuAction()).center();
+        QMouseEvent move(QEvent::MouseMove, help, w.menuBar()->mapToGlobal(help), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(w.menuBar(), &move);
+        QTRY_COMPARE(w.statusBar()->currentMessage(), QStringLiteral("Help topics"));
+        QTest::mouseMove(w.ToolButton1, w.ToolButton1->rect().center());
+        QTRY_COMPARE(w.statusBar()->currentMessage(), QStringLiteral("Open a file"));
+        QCOMPARE(w.ToolButton1->toolTip(), QStringLiteral("Open"));
     }
 
     void reloadIsEnabledFromTheFirstOpenAttemptOn() {
