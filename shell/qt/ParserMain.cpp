@@ -95,7 +95,11 @@ TParserMain::TParserMain(RegionalSettings settings, QWidget* parent)
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
-TParserMain::~TParserMain() = default;
+TParserMain::~TParserMain() {
+    // The base classes hide the window and move the focus after this object is gone.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+}
 
 void TParserMain::CreateActions() {
     auto make = [this](const char* name, const QString& text, const QKeySequence& shortcut, const QString& hint) {
