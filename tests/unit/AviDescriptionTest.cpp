@@ -203,6 +203,23 @@ TEST(AviDescription, SeveralIndexesAppendAndAnIndexWithoutKeyFrames) {
     EXPECT_EQ(LinesStartingWith(lines, "   KeySample Count")[0], "   KeySample Count     : 0");
 }
 
+TEST(AviDescription, KeyFrameListingStopsAtItsLimitButTheCountsGoOn) {
+    const std::size_t keys = kMaxListedKeyFrames + 3;
+    Bytes data;
+    data.reserve(keys * 16);
+    for (std::size_t i = 0; i < keys; ++i) {
+        const Bytes e = IndexEntry("00dc", 0x10, static_cast<std::uint32_t>(i), 1);
+        data.insert(data.end(), e.begin(), e.end());
+    }
+    OpenedAvi avi(List("RIFF", "AVI ", {Chunk("idx1", data)}));
+    EXPECT_EQ(avi.Parse().summary.keyFrameCount, keys);
+    EXPECT_EQ(avi.FileInfoLine("  인덱스 정보"), "  인덱스 정보        : 전체프레임-0/키프레임-" + std::to_string(keys));
+    const auto& lines = avi.Click(2);
+    EXPECT_EQ(LinesStartingWith(lines, "Sample #").size(), kMaxListedKeyFrames);
+    EXPECT_EQ(lines.back(), "(only the first 200,000 of 200,003 key samples are listed)");
+    EXPECT_EQ(lines[lines.size() - 2], "   Chunk Length : 1 (0X00000001)");
+}
+
 TEST(AviDescription, OpenDmlListsAndTheirHeadings) {
     const Bytes file = List("RIFF", "AVI ", {List("LIST", "hdrl", {Avih(), List("LIST", "odml", {Chunk("dmlh", Zeros(248))})})});
     OpenedAvi avi(file);
