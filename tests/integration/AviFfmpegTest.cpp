@@ -116,7 +116,9 @@ void ExpectHeaderChunksMatch(const Document& doc, const Trace& trace) {
     for (const Chunk& c : trace.chunks) {
         const std::string& id = std::get<1>(c);
         const bool known = id == "avih" || id == "strh" || id == "strf" || id == "dmlh";
-        if (known && std::get<0>(c) < moviOffset) EXPECT_TRUE(ours.count(c)) << id << " at " << std::get<0>(c);
+        if (known && std::get<0>(c) < moviOffset) {
+            EXPECT_TRUE(ours.count(c)) << id << " at " << std::get<0>(c);
+        }
     }
     std::size_t lists = 0;
     for (const auto& [offset, type] : trace.listTypes)
