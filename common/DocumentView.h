@@ -10,6 +10,16 @@
 
 namespace kestrova {
 
+// Where a shown value was read from: an absolute file offset and a length.
+// A line that shows no file bytes has the empty range (length 0).
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    bool Empty() const { return length == 0; }
+    std::uint64_t End() const { return offset + length; }
+    friend bool operator==(const ByteRange&, const ByteRange&) = default;
+};
+
 enum FileKindBits : std::uint32_t {
     kFileKindIso = 1,
     kFileKindIsoWithoutMovie = 2,
@@ -20,7 +30,9 @@ class DocumentView {
 public:
     virtual ~DocumentView() = default;
 
-    virtual void AddDescriptionLine(std::string line) = 0;
+    // A line and the bytes its value was read from (none for labels and headings).
+    virtual void AddDescriptionLine(std::string line, ByteRange range) = 0;
+    void AddDescriptionLine(std::string line) { AddDescriptionLine(std::move(line), ByteRange{}); }
     virtual void ClearDescriptionBuffer() = 0;
     // Replaces BOX_Description by the buffer's lines; the buffer stays.
     virtual void ShowDescription() = 0;

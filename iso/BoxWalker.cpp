@@ -7,7 +7,7 @@
 #include "common/ByteReader.h"
 #include "common/Formatters.h"
 #include "common/Limits.h"
-#include "iso/Mp4ParseIso.h"
+#include "iso/BoxParsers.h"
 
 namespace kestrova {
 namespace {
@@ -133,7 +133,7 @@ private:
         switch (level) {
         case Level::File:
             if (h.type == kFtyp) {
-                if (AddBox(at, h, 0, parent, &r)) ParseFtyp(file_, parse_, r);
+                if (AddBox(at, h, 0, parent, &r)) ParseFtyp(file_, parse_, parse_.records.back());
             } else if (h.type == kMoov) {
                 if (AddBox(at, h, 0, parent, &r)) WalkChildren(Level::Moov, r, 8);
             } else {

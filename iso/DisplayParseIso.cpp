@@ -17,7 +17,7 @@ bool IsHeaderOnly(std::uint32_t type) {
 }
 
 void DescribeBox(DocumentView& view, const IsoParse& parse, const BoxRecord& box) {
-    if (box.type == Fourcc("ftyp")) return DescribeFtyp(view, parse);
+    if (box.type == Fourcc("ftyp") && box.row >= 0) return DescribeFtyp(view, parse.tables.ftyp[box.row], box);
     if (IsHeaderOnly(box.type)) return;
     // The other decoded types get their lines with their parsers.
 }
@@ -38,15 +38,14 @@ void AddVersionFlagsLines(DocumentView& view, std::uint32_t versionFlags) {
     view.AddDescriptionLine("flags    : " + DecHex24Text(versionFlags >> 8, rs));
 }
 
-void DescribeFtyp(DocumentView& view, const IsoParse& parse) {
+void DescribeFtyp(DocumentView& view, const FtypRow& row, const BoxRecord& box) {
     const RegionalSettings& rs = view.Settings();
-    const FtypRow& row = parse.tables.ftyp;
     view.AddDescriptionLine("Major brand : " + FourccHexText(row.majorBrand));
     view.AddDescriptionLine("Major version : " + DecHex16Text(row.minorVersionHigh, rs));
     view.AddDescriptionLine("Minor version : " + DecHex16Text(row.minorVersionLow, rs));
     view.AddDescriptionLine("Compatible brand : ");
-    const std::uint64_t first = row.headerLength + 8;
-    std::uint64_t lines = row.extent >= first ? (row.extent - first) / 4 : 0;
+    const std::uint64_t first = box.HeaderLength() + 8;
+    std::uint64_t lines = box.Extent() >= first ? (box.Extent() - first) / 4 : 0;
     if (lines > row.compatibleBrands.size()) lines = row.compatibleBrands.size();
     for (std::uint64_t i = 0; i < lines; ++i)
         view.AddDescriptionLine("   " + FourccHexText(row.compatibleBrands[i]));

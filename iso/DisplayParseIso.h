@@ -15,6 +15,6 @@ void DisplayIsoFileInfo(DocumentView& view, const IsoParse& parse, std::uint32_t
 
 void AddBoxHeaderLines(DocumentView& view, const BoxRecord& box);
 void AddVersionFlagsLines(DocumentView& view, std::uint32_t versionFlags);
-void DescribeFtyp(DocumentView& view, const IsoParse& parse);
+void DescribeFtyp(DocumentView& view, const FtypRow& row, const BoxRecord& box);
 
 }  // namespace kestrova

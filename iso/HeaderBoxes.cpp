@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/ByteReader.h"
-#include "iso/Mp4ParseIso.h"
+#include "iso/BoxParsers.h"
 
 namespace kestrova {
 namespace {
@@ -18,13 +18,13 @@ ByteReader ReadBody(FileSource& file, const BoxRecord& box, std::vector<std::uin
 
 }  // namespace
 
-void ParseFtyp(FileSource& file, IsoParse& parse, const BoxRecord& box) {
+void ParseFtyp(FileSource& file, IsoParse& parse, BoxRecord& box) {
     std::vector<std::uint8_t> buffer;
     const ByteReader body = ReadBody(file, box, buffer);
-    FtypRow& row = parse.tables.ftyp;
+    box.row = static_cast<std::int32_t>(parse.tables.ftyp.size());
+    FtypRow& row = parse.tables.ftyp.emplace_back();
     row.header = {box.offset, box.size, box.type};
-    row.extent = box.Extent();
-    row.headerLength = box.HeaderLength();
+    row.body = {box.BodyOffset(), body.Size()};
     row.majorBrand = body.Fourcc(0);
     row.minorVersionHigh = body.U16BE(4);
     row.minorVersionLow = body.U16BE(6);

@@ -148,7 +148,7 @@ void Document::DropFiles(const std::vector<std::string>& paths) {
 void Document::TreeView1Click(std::int64_t nodeIndex) {
     messageBox_.reset();
     if (nodeIndex < 0 || static_cast<std::uint64_t>(nodeIndex) >= tree_.Count()) return;
-    descriptionBuffer_.clear();
+    ClearDescriptionBuffer();
     if ((fileKind_ & kFileKindIso) && iso_) {
         DisplayIsoBoxInfo(*this, *iso_, nodeIndex);
     } else if ((fileKind_ & kFileKindAvi) && avi_) {
@@ -202,7 +202,7 @@ void Document::ShowHexRange(std::uint64_t offset, std::uint64_t size) {
 
     fileInfo_.Clear();
     sizeEdit_ = UpperHexText(length);
-    descriptionBuffer_.clear();
+    ClearDescriptionBuffer();
     HexDump(bytes, offset, static_cast<std::size_t>(length), descriptionBuffer_);
     fileInfo_.Replace(descriptionBuffer_);
 }

@@ -82,8 +82,15 @@ public:
     void SetSizeEditFromUser(std::string text) { sizeEdit_ = std::move(text); }
 
     // DocumentView
-    void AddDescriptionLine(std::string line) override { descriptionBuffer_.push_back(std::move(line)); }
-    void ClearDescriptionBuffer() override { descriptionBuffer_.clear(); }
+    using DocumentView::AddDescriptionLine;
+    void AddDescriptionLine(std::string line, ByteRange range) override {
+        descriptionBuffer_.push_back(std::move(line));
+        descriptionRanges_.push_back(range);
+    }
+    void ClearDescriptionBuffer() override {
+        descriptionBuffer_.clear();
+        descriptionRanges_.clear();
+    }
     void ShowDescription() override { boxDescription_.Replace(descriptionBuffer_); }
     void ClearBoxDescription() override { boxDescription_.Clear(); }
     void AddBoxDescriptionLine(const std::string& line) override { boxDescription_.Append(line); }
@@ -113,6 +120,7 @@ private:
     bool reloadEnabled_ = false;
     NodeList tree_;
     std::vector<std::string> descriptionBuffer_;
+    std::vector<ByteRange> descriptionRanges_;  // one per buffer entry
     Pane boxDescription_;
     Pane fileInfo_;
     std::optional<std::string> messageBox_;

@@ -181,16 +181,16 @@ TEST(BoxWalk, StopsAtAMillionRecords) {
 
 TEST(FtypParse, BrandsAndSizes) {
     Walked w = Walk(Cat({Box("ftyp", Cat({Text("3gp4"), U16(1), U16(512), Text("isom3gp4")})), Box("moov")}));
-    const FtypRow& row = w.parse.tables.ftyp;
+    const FtypRow& row = w.parse.tables.ftyp.at(0);
     EXPECT_EQ(row.majorBrand, Fourcc("3gp4"));
     EXPECT_EQ(row.minorVersionHigh, 1);
     EXPECT_EQ(row.minorVersionLow, 512);
     EXPECT_EQ(row.compatibleBrands, (std::vector<std::uint32_t>{Fourcc("isom"), Fourcc("3gp4")}));
     w = Walk(Cat({Box("ftyp", Cat({Text("3gp4"), U32(0)})), Box("moov")}));
-    EXPECT_TRUE(w.parse.tables.ftyp.compatibleBrands.empty());
+    EXPECT_TRUE(w.parse.tables.ftyp.at(0).compatibleBrands.empty());
     // An ftyp that claims far more than the file holds lists only what is there.
     w = Walk(Cat({Box("moov"), BoxWithSize(0x7FFFFFF0, "ftyp", Cat({Text("mp42"), U32(0), Text("mp41")}))}));
-    EXPECT_EQ(w.parse.tables.ftyp.compatibleBrands, (std::vector<std::uint32_t>{Fourcc("mp41")}));
+    EXPECT_EQ(w.parse.tables.ftyp.at(0).compatibleBrands, (std::vector<std::uint32_t>{Fourcc("mp41")}));
 }
 
 }  // namespace
