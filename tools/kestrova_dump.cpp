@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "DumpState.h"
+#include "shell/StreamSamples.h"
 
 using kestrova::DumpCommand;
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Prints what the Kestrova window shows of a media file after each command."};
     bool json = false;
     bool clickAll = false;
+    bool samples = false;
     std::vector<std::int64_t> clicks;
     std::vector<std::string> readOffsets;
     std::string file;
@@ -29,6 +31,10 @@ int main(int argc, char** argv) {
                                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
                                   ->type_name("OFFSET SIZE")
                                   ->allow_extra_args(false);
+    CLI::Option* samplesOption = app.add_flag("--samples", samples,
+                 "print every sample of every track as CSV (track,sample,dts,timescale,duration,size,offset,key) "
+                 "instead of the states");
+    samplesOption->excludes(clickOption)->excludes(clickAllOption)->excludes(readOption)->excludes("--json");
     app.add_option("FILE", file, "the file to open")->required();
 
     try {
@@ -47,6 +53,25 @@ int main(int argc, char** argv) {
 
     kestrova::Document document;
     document.SetDialogFileName(file);
+
+    if (samples) {
+        // What cannot be listed, and why, goes to standard error; the CSV stays a CSV.
+        document.OpenFile();
+        const std::optional<kestrova::SampleList> list = kestrova::BuildDocumentSampleList(document);
+        if (!list) {
+            const std::string& status = document.StatusText();
+            std::cerr << (status.rfind("File Open Fail", 0) == 0 ? status : file + ": not an MP4/3GP or AVI file")
+                      << ": no samples to list\n";
+            kestrova::WriteSamplesCsv({}, std::cout);
+            return 0;
+        }
+        std::ios::sync_with_stdio(false);
+        kestrova::WriteSamplesCsv(*list, std::cout);
+        for (const std::string& note : list->notes) std::cerr << note << '\n';
+        for (const kestrova::SampleTrack& track : list->tracks)
+            for (const std::string& note : track.notes) std::cerr << "track " << track.id << ": " << note << '\n';
+        return 0;
+    }
 
     struct Queued {
         DumpCommand command;

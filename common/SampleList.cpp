@@ -1,0 +1,32 @@
+#include "SampleList.h"
+
+#include <charconv>
+
+namespace kestrova {
+
+void WriteSamplesCsv(const SampleList& list, std::ostream& out) {
+    out << "track,sample,dts,timescale,duration,size,offset,key\n";
+    std::string line;
+    char number[24];
+    auto put = [&](std::uint64_t v, char after) {
+        const auto end = std::to_chars(number, number + sizeof number, v).ptr;
+        line.append(number, end);
+        line += after;
+    };
+    for (const SampleTrack& track : list.tracks) {
+        for (const Sample& s : track.samples) {
+            line.clear();
+            put(track.id, ',');
+            put(s.number, ',');
+            put(s.dts, ',');
+            put(track.timescale, ',');
+            put(s.duration, ',');
+            put(s.size, ',');
+            put(s.offset, ',');
+            put(s.key, '\n');
+            out << line;
+        }
+    }
+}
+
+}  // namespace kestrova
