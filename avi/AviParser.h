@@ -11,6 +11,7 @@
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
 #include "common/NodeList.h"
+#include "common/TextBytes.h"
 
 namespace kestrova {
 
@@ -142,8 +143,5 @@ std::uint32_t ParseAviFile(FileSource& file, std::uint64_t fileSize, NodeList& t
 
 // Record of the tree node with this absolute index (1 or more).
 const ChunkRecord& GetChunkRecord(const AviParse& parse, std::int64_t nodeIndex);
-
-// Bytes taken from the file as text: kept when they are UTF-8, else read as Latin-1.
-std::string TextFromFileBytes(const std::uint8_t* bytes, std::size_t n);
 
 }  // namespace kestrova

@@ -128,7 +128,6 @@ struct IodsRow : RowBase {
 // rest 12 bytes later than in version 0.
 struct TkhdRow : RowBase {
     std::uint32_t versionFlags = 0;
-    bool decoded = false;  // version 0 or 1
     std::uint64_t creationTime = 0;
     std::uint64_t modificationTime = 0;
     std::uint32_t trackId = 0;
@@ -152,7 +151,6 @@ struct MpodRow : RowBase {
 
 struct MdhdRow : RowBase {
     std::uint32_t versionFlags = 0;
-    bool decoded = false;
     std::uint64_t creationTime = 0;
     std::uint64_t modificationTime = 0;
     std::uint32_t timescale = 0;
@@ -286,10 +284,12 @@ struct VisualEntryRow : RowBase {
     std::uint8_t h263Profile = 0;
 };
 
-// AMR (damr) or EVRC (devc) decoder configuration; the damr fields begin at
-// body byte 0 of the configuration box.
+// AMR (damr) or EVRC (devc) decoder configuration. Its fields start at body
+// position base of body: 36 in a samr entry's own body, 0 in a devc box or in
+// a configuration box described on its own.
 struct DecoderConfigFields {
-    BodyBytes body;  // the configuration box's body
+    BodyBytes body;
+    std::uint32_t base = 0;
     std::uint64_t boxOffset = 0;
     std::uint32_t boxSize = 0;
     std::uint32_t boxType = 0;
@@ -335,7 +335,8 @@ struct AudioConfig {
     std::uint32_t objectType = 0;
     std::uint32_t sampleRate = 0;
     std::uint32_t channelConfiguration = 0;
-    std::int32_t sbr = -1;  // 1 signalled, 0 absent, -1 not signalled
+    std::uint32_t channelCount = 0;  // what plays: a mono core with parametric stereo is 2
+    std::int32_t sbr = 0;            // 1 signalled, 0 absent or not signalled
 };
 
 struct EsdsRow : RowBase {
@@ -396,6 +397,11 @@ struct IsoTrack {
     std::int32_t co64Record = -1;  // records of the tables kept as leaves
     std::int32_t stz2Record = -1;
     std::vector<std::int32_t> entryRecords;  // the sample entries under its stsd, in order
+    // What the summary takes from a video track: the esds of its last mp4v
+    // entry (-1 for none) and the resolution its own tkhd and entries give.
+    std::int32_t videoEsds = -1;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
 };
 
 struct IsoSummaryInfo {
@@ -453,6 +459,7 @@ struct IsoBoxTables {
 };
 
 struct IsoParse {
+    std::uint64_t fileSize = 0;
     std::vector<BoxRecord> records;
     IsoBoxTables tables;
     std::vector<IsoTrack> tracks;
