@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   ffmpeg
   xvfb xauth imagemagick fonts-dejavu-core fonts-nanum
+  librsvg2-bin desktop-file-utils appstream file
 )
 
 missing=()

@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
                  "instead of the states");
     samplesOption->excludes(clickOption)->excludes(clickAllOption)->excludes(readOption)->excludes("--json");
     app.add_option("FILE", file, "the file to open")->required();
+    app.set_version_flag("--version", kestrova::kVersionText);
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) {  // --help, --version
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);
