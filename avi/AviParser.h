@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ByteReader.h"
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
 #include "common/NodeList.h"
@@ -22,6 +23,23 @@ struct ChunkRecord {
     std::uint32_t id = 0;
     std::uint32_t listType = 0;  // form or list type; 0 for leaf chunks
     std::int32_t stream = 0;
+    std::int32_t row = -1;       // a "strf": its format in AviParse::formats
+    // False for the "JUNK" that stands for a list of type "JUNK": its id is the
+    // list type, and its size of 0 is not in the file.
+    bool sizeInFile = true;
+};
+
+// Where a chunk's data was read: its first byte and how many bytes were read.
+// A field's range is the part of it that was read: none when the chunk or the
+// file ends before it, its first bytes when they end inside it (the value is
+// then made of those bytes, the others reading as 0).
+struct AviDataBytes {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    ByteRange Field(std::uint64_t pos, std::uint64_t len) const {
+        if (pos >= length) return {};
+        return {offset + pos, len < length - pos ? len : length - pos};
+    }
 };
 
 // The fields of one "strh" chunk; the frame rectangle after them is not kept.
@@ -39,6 +57,7 @@ struct AviStreamRecord {
     std::uint32_t dwSuggestedBufferSize = 0;
     std::uint32_t dwQuality = 0;
     std::uint32_t dwSampleSize = 0;
+    AviDataBytes data;  // the "strh" these were read from
 };
 
 // "avih" as fourteen words, in file order.
@@ -54,6 +73,7 @@ struct AviMainHeader {
     std::uint32_t dwWidth = 0;
     std::uint32_t dwHeight = 0;
     std::array<std::uint32_t, 4> dwReserved{};
+    AviDataBytes data;  // the "avih" these were read from
 };
 
 // WAVEFORMATEX of an "auds" stream.
@@ -81,6 +101,18 @@ struct AviVideoFormat {
     std::uint32_t biClrUsed = 0;
     std::uint32_t biClrImportant = 0;
 };
+
+// The first bytes of one "strf", kept until the stream's type is known: its
+// "strh" may come before or after it.
+struct AviStreamFormat {
+    static constexpr std::size_t kBytes = 40;  // a BITMAPINFOHEADER; a WAVEFORMATEX takes 18
+    AviDataBytes data;
+    std::array<std::uint8_t, kBytes> bytes{};
+    ByteReader Reader() const { return ByteReader({bytes.data(), static_cast<std::size_t>(data.length)}); }
+};
+
+AviAudioFormat ReadAudioFormat(const ByteReader& r);
+AviVideoFormat ReadVideoFormat(const ByteReader& r);
 
 // One video entry of an "idx1" chunk, with where the 16-byte entry itself lies.
 struct VideoIndexEntry {
@@ -117,6 +149,7 @@ struct AviSummaryInfo {
     AviAudioFormat audioFormat;    // of the last audio stream
     AviVideoFormat videoFormat;    // of the last video stream
     std::string toolName;          // of the last "ISFT"
+    AviDataBytes toolNameBytes;    // the bytes it was taken from, the zero not included
     // Every index chunk appends here; ordinals count on across them.
     std::vector<std::uint32_t> keyFrameOrdinals;  // each key frame's number among the video entries
     std::vector<VideoIndexEntry> keyFrameEntries; // the first kMaxListedKeyFrames key frames' entries
@@ -130,6 +163,8 @@ struct AviParse {
     // Slot N holds the "strh" of stream N; slots grow as stream headers are met.
     std::vector<AviStreamRecord> streams;
     std::uint32_t streamCounter = 0;  // "strl" lists met in the walk
+    // One per "strf" chunk, in file order (ChunkRecord::row).
+    std::vector<AviStreamFormat> formats;
     AviSummaryInfo summary;
 
     // The slot of stream n, zeros when that stream has no captured header.

@@ -1,6 +1,8 @@
 // The description of a selected chunk, made from what the walk stored: the
 // file is read again only by the hex dump.
 
+#include <iterator>
+
 #include "avi/DisplayAviInfo.h"
 #include "common/Formatters.h"
 
@@ -16,14 +18,17 @@ std::string Dec(std::int32_t v) { return std::to_string(v); }
 
 void AddCommonLines(DocumentView& view, const ChunkRecord& r) {
     const RegionalSettings& rs = view.Settings();
+    // The walk records a chunk only when its whole header lies in the file.
+    const ByteRange id{r.offset, 4};
+    const ByteRange size = r.sizeInFile ? ByteRange{r.offset + 4, 4} : ByteRange{};
     view.AddDescriptionLine("Start offset : " + DecHex32Text(r.offset, rs));
     if (r.listType != 0) {
-        view.AddDescriptionLine("Group ID     : " + FourccHexText(r.id));
-        view.AddDescriptionLine("Group Size   : " + DecHex32Text(r.size, rs));
-        view.AddDescriptionLine("Type         : " + FourccHexText(r.listType));
+        view.AddDescriptionLine("Group ID     : " + FourccHexText(r.id), id);
+        view.AddDescriptionLine("Group Size   : " + DecHex32Text(r.size, rs), size);
+        view.AddDescriptionLine("Type         : " + FourccHexText(r.listType), {r.offset + 8, 4});
     } else {
-        view.AddDescriptionLine("Chunk ID     : " + FourccHexText(r.id));
-        view.AddDescriptionLine("Chunk Size   : " + DecHex32Text(r.size, rs));
+        view.AddDescriptionLine("Chunk ID     : " + FourccHexText(r.id), id);
+        view.AddDescriptionLine("Chunk Size   : " + DecHex32Text(r.size, rs), size);
     }
 }
 
@@ -38,7 +43,7 @@ void DescribeMainHeader(DocumentView& view, const AviMainHeader& h) {
     const struct {
         const char* label;
         std::uint32_t value;
-    } lines[] = {
+    } lines[] = {  // one word each, in file order
         {"MicorSecPerFrmae  : ", h.dwMicroSecPerFrame},
         {"Max Transfer Rate : ", h.dwMaxBytesPerSec},
         {"Reserved          : ", h.dwPaddingGranularity},
@@ -54,7 +59,8 @@ void DescribeMainHeader(DocumentView& view, const AviMainHeader& h) {
         {"Reserved(Start)   : ", h.dwReserved[2]},
         {"Reserved(Length)  : ", h.dwReserved[3]},
     };
-    for (const auto& line : lines) view.AddDescriptionLine(line.label + DecHex32Text(line.value, rs));
+    for (std::size_t k = 0; k < std::size(lines); ++k)
+        view.AddDescriptionLine(lines[k].label + DecHex32Text(lines[k].value, rs), h.data.Field(4 * k, 4));
 }
 
 std::string StreamKindWord(std::uint32_t fccType) {
@@ -75,51 +81,58 @@ std::string QualityLine(std::uint32_t quality, const RegionalSettings& rs) {
 
 void DescribeStreamHeader(DocumentView& view, const AviStreamRecord& s) {
     const RegionalSettings& rs = view.Settings();
+    const AviDataBytes& d = s.data;
     AddHeading(view, "[ Stream Header Chunk ]");
-    view.AddDescriptionLine("Type             : " + StreamKindWord(s.fccType) + FourccText(s.fccType) + ")");
-    view.AddDescriptionLine("Codec            : " + FourccText(s.fccHandler));
-    view.AddDescriptionLine("Flags            : " + DecHex32Text(s.dwFlags, rs));
-    view.AddDescriptionLine("Priority         : " + DecHex16Text(s.wPriority, rs));
-    view.AddDescriptionLine("Language         : " + DecHex16Text(s.wLanguage, rs));
-    view.AddDescriptionLine("Initial Frames   : " + DecHex32Text(s.dwInitialFrames, rs));
-    view.AddDescriptionLine("Scale            : " + DecHex32Text(s.dwScale, rs));
-    view.AddDescriptionLine("Rate             : " + DecHex32Text(s.dwRate, rs));
-    view.AddDescriptionLine("Start of stream  : " + DecHex32Text(s.dwStart, rs));
-    view.AddDescriptionLine("Length           : " + DecHex32Text(s.dwLength, rs));
-    view.AddDescriptionLine("Buffer Size      : " + DecHex32Text(s.dwSuggestedBufferSize, rs));
-    view.AddDescriptionLine(QualityLine(s.dwQuality, rs));
-    view.AddDescriptionLine("Sample Size      : " + DecHex32Text(s.dwSampleSize, rs));
+    view.AddDescriptionLine("Type             : " + StreamKindWord(s.fccType) + FourccText(s.fccType) + ")",
+                            d.Field(0, 4));
+    view.AddDescriptionLine("Codec            : " + FourccText(s.fccHandler), d.Field(4, 4));
+    view.AddDescriptionLine("Flags            : " + DecHex32Text(s.dwFlags, rs), d.Field(8, 4));
+    view.AddDescriptionLine("Priority         : " + DecHex16Text(s.wPriority, rs), d.Field(12, 2));
+    view.AddDescriptionLine("Language         : " + DecHex16Text(s.wLanguage, rs), d.Field(14, 2));
+    view.AddDescriptionLine("Initial Frames   : " + DecHex32Text(s.dwInitialFrames, rs), d.Field(16, 4));
+    view.AddDescriptionLine("Scale            : " + DecHex32Text(s.dwScale, rs), d.Field(20, 4));
+    view.AddDescriptionLine("Rate             : " + DecHex32Text(s.dwRate, rs), d.Field(24, 4));
+    view.AddDescriptionLine("Start of stream  : " + DecHex32Text(s.dwStart, rs), d.Field(28, 4));
+    view.AddDescriptionLine("Length           : " + DecHex32Text(s.dwLength, rs), d.Field(32, 4));
+    view.AddDescriptionLine("Buffer Size      : " + DecHex32Text(s.dwSuggestedBufferSize, rs), d.Field(36, 4));
+    view.AddDescriptionLine(QualityLine(s.dwQuality, rs), d.Field(40, 4));
+    view.AddDescriptionLine("Sample Size      : " + DecHex32Text(s.dwSampleSize, rs), d.Field(44, 4));
 }
 
-// The values are those of the file's last format of the kind, whichever
-// stream the chunk belongs to.
+// The format this chunk holds, read as its stream's type says: the stream's
+// "strh" may stand before or after it.
 void DescribeStreamFormat(DocumentView& view, const AviParse& parse, const ChunkRecord& r) {
     const RegionalSettings& rs = view.Settings();
     AddHeading(view, "[ Stream Format Chunk ]");
+    if (r.row < 0 || static_cast<std::size_t>(r.row) >= parse.formats.size()) return;
+    const AviStreamFormat& f = parse.formats[static_cast<std::size_t>(r.row)];
+    const AviDataBytes& d = f.data;
     const std::uint32_t type = parse.Stream(r.stream).fccType;
     if (type == Fourcc("vids")) {
-        const AviVideoFormat& v = parse.summary.videoFormat;
+        const AviVideoFormat v = ReadVideoFormat(f.Reader());
         // Signed sizes show through the unsigned grouping, as stored.
-        view.AddDescriptionLine("Size             : " + DecHex32Text(v.biSize, rs));
-        view.AddDescriptionLine("Width            : " + DecHex32Text(static_cast<std::uint32_t>(v.biWidth), rs));
-        view.AddDescriptionLine("Height           : " + DecHex32Text(static_cast<std::uint32_t>(v.biHeight), rs));
-        view.AddDescriptionLine("Number of Planes : " + DecHex16Text(v.biPlanes, rs));
-        view.AddDescriptionLine("Bits per pixel   : " + DecHex16Text(v.biBitCount, rs));
-        view.AddDescriptionLine("Compression Type : " + CompressionText(v.biCompression));
-        view.AddDescriptionLine("Size Image       : " + DecHex32Text(v.biSizeImage, rs));
-        view.AddDescriptionLine("X pixel/Meter    : " + DecHex32Text(v.biXPelsPerMeter, rs));
-        view.AddDescriptionLine("Y pixel/Meter    : " + DecHex32Text(v.biYPelsPerMeter, rs));
-        view.AddDescriptionLine("Color Used(0=ALL): " + DecHex32Text(v.biClrUsed, rs));
-        view.AddDescriptionLine("Color Indexes    : " + DecHex32Text(v.biClrImportant, rs));
+        view.AddDescriptionLine("Size             : " + DecHex32Text(v.biSize, rs), d.Field(0, 4));
+        view.AddDescriptionLine("Width            : " + DecHex32Text(static_cast<std::uint32_t>(v.biWidth), rs),
+                                d.Field(4, 4));
+        view.AddDescriptionLine("Height           : " + DecHex32Text(static_cast<std::uint32_t>(v.biHeight), rs),
+                                d.Field(8, 4));
+        view.AddDescriptionLine("Number of Planes : " + DecHex16Text(v.biPlanes, rs), d.Field(12, 2));
+        view.AddDescriptionLine("Bits per pixel   : " + DecHex16Text(v.biBitCount, rs), d.Field(14, 2));
+        view.AddDescriptionLine("Compression Type : " + CompressionText(v.biCompression), d.Field(16, 4));
+        view.AddDescriptionLine("Size Image       : " + DecHex32Text(v.biSizeImage, rs), d.Field(20, 4));
+        view.AddDescriptionLine("X pixel/Meter    : " + DecHex32Text(v.biXPelsPerMeter, rs), d.Field(24, 4));
+        view.AddDescriptionLine("Y pixel/Meter    : " + DecHex32Text(v.biYPelsPerMeter, rs), d.Field(28, 4));
+        view.AddDescriptionLine("Color Used(0=ALL): " + DecHex32Text(v.biClrUsed, rs), d.Field(32, 4));
+        view.AddDescriptionLine("Color Indexes    : " + DecHex32Text(v.biClrImportant, rs), d.Field(36, 4));
     } else if (type == Fourcc("auds")) {
-        const AviAudioFormat& a = parse.summary.audioFormat;
-        view.AddDescriptionLine("FormatTag         : " + AudioFormatText(a.wFormatTag));
-        view.AddDescriptionLine("Channels          : " + DecHex16Text(a.nChannels, rs));
-        view.AddDescriptionLine("Sample Rate       : " + DecHex32Text(a.nSamplesPerSec, rs));
-        view.AddDescriptionLine("Avg.Transfer Rate : " + DecHex32Text(a.nAvgBytesPerSec, rs));
-        view.AddDescriptionLine("Block Alignent    : " + DecHex16Text(a.nBlockAlign, rs));
-        view.AddDescriptionLine("Bits Per Sample   : " + DecHex16Text(a.wBitsPerSample, rs));
-        view.AddDescriptionLine("Size              : " + DecHex16Text(a.cbSize, rs));
+        const AviAudioFormat a = ReadAudioFormat(f.Reader());
+        view.AddDescriptionLine("FormatTag         : " + AudioFormatText(a.wFormatTag), d.Field(0, 2));
+        view.AddDescriptionLine("Channels          : " + DecHex16Text(a.nChannels, rs), d.Field(2, 2));
+        view.AddDescriptionLine("Sample Rate       : " + DecHex32Text(a.nSamplesPerSec, rs), d.Field(4, 4));
+        view.AddDescriptionLine("Avg.Transfer Rate : " + DecHex32Text(a.nAvgBytesPerSec, rs), d.Field(8, 4));
+        view.AddDescriptionLine("Block Alignent    : " + DecHex16Text(a.nBlockAlign, rs), d.Field(12, 2));
+        view.AddDescriptionLine("Bits Per Sample   : " + DecHex16Text(a.wBitsPerSample, rs), d.Field(14, 2));
+        view.AddDescriptionLine("Size              : " + DecHex16Text(a.cbSize, rs), d.Field(16, 2));
     }
 }
 
@@ -135,12 +148,15 @@ void DescribeIndex(DocumentView& view, const AviSummaryInfo& info) {
     view.AddDescriptionLine("Key Samples");
     for (std::size_t k = 0; k < info.keyFrameEntries.size(); ++k) {
         const VideoIndexEntry& e = info.keyFrameEntries[k];
-        view.AddDescriptionLine("Sample " + EntryNumberText(info.keyFrameOrdinals[k]) + "(" +
-                                Hex32Text(e.entryOffset) + ")");
-        view.AddDescriptionLine("   CkID     : " + FourccText(e.ckid));
-        view.AddDescriptionLine("   Flags    : " + Hex32Text(e.dwFlags));
-        view.AddDescriptionLine("   Chunk Offset : " + DecHex32Text(e.dwChunkOffset, rs));
-        view.AddDescriptionLine("   Chunk Length : " + DecHex32Text(e.dwChunkLength, rs));
+        // The scan takes whole entries that lie in the file; a listing that runs
+        // on into a later index points into that chunk.
+        const std::uint64_t at = e.entryOffset;
+        view.AddDescriptionLine("Sample " + EntryNumberText(info.keyFrameOrdinals[k]) + "(" + Hex32Text(at) + ")",
+                                {at, 16});
+        view.AddDescriptionLine("   CkID     : " + FourccText(e.ckid), {at, 4});
+        view.AddDescriptionLine("   Flags    : " + Hex32Text(e.dwFlags), {at + 4, 4});
+        view.AddDescriptionLine("   Chunk Offset : " + DecHex32Text(e.dwChunkOffset, rs), {at + 8, 4});
+        view.AddDescriptionLine("   Chunk Length : " + DecHex32Text(e.dwChunkLength, rs), {at + 12, 4});
     }
     if (info.keyFrameOrdinals.size() > info.keyFrameEntries.size()) {
         view.AddDescriptionLine("(only the first " + GroupedText(info.keyFrameEntries.size(), rs) + " of " +
@@ -173,7 +189,9 @@ void Describe(DocumentView& view, const AviParse& parse, const ChunkRecord& r) {
     case Fourcc("strd"): return AddHeading(view, "[ Additional Header Data Chunk ]");
     case Fourcc("strn"): return AddHeading(view, "[ Stream Name Chunk ]");
     case Fourcc("dmlh"): return AddHeading(view, "[ Open DML Extended AVI Header ]");
-    case Fourcc("ISFT"): view.AddDescriptionLine("Tool Name    : " + info.toolName); return;
+    case Fourcc("ISFT"):
+        view.AddDescriptionLine("Tool Name    : " + info.toolName, info.toolNameBytes.Field(0, info.toolNameBytes.length));
+        return;
     case Fourcc("idx1"): return DescribeIndex(view, info);
     default: return;  // "JUNK" and the like: the common lines only
     }

@@ -168,7 +168,10 @@ private:
             if (id == kStrh) {
                 if (AddChunkRecord(at, size, id, stream, parent)) CaptureStreamHeader(at, size);
             } else if (id == kStrf) {
-                if (AddChunkRecord(at, size, id, stream, parent)) CaptureStreamFormat(at, size);
+                if (AddChunkRecord(at, size, id, stream, parent)) {
+                    KeepFormat(at, size);
+                    CaptureStreamFormat(at, size);
+                }
             } else if (id == kStrd || id == kStrn) {
                 AddChunkRecord(at, size, id, stream, parent);
             } else if (id == kJunk) {
@@ -195,23 +198,33 @@ private:
         case kOdml: return AddListRecord(at, size, kList, type, 0, parent, &kOdmlLevel);
         case kInfo: return AddListRecord(at, size, kList, type, 0, parent, &kInfoLevel);
         case kMovi: return AddListRecord(at, size, kList, type, 0, parent, nullptr);
-        case kJunk: AddChunkRecord(at + 8, 0, kJunk, 0, parent); return;
+        case kJunk:
+            if (AddChunkRecord(at + 8, 0, kJunk, 0, parent)) parse_.records.back().sizeInFile = false;
+            return;
         default: return;  // unknown list types are skipped whole
         }
     }
 
-    // The first min(size, n) data bytes of the chunk; bytes past the chunk or
-    // the file read as zeros.
-    ByteReader ReadData(std::uint64_t at, std::uint32_t size, std::uint8_t* buffer, std::size_t n) {
+    // The first min(size, n) data bytes of the chunk, as far as the file holds
+    // them; bytes past the chunk or the file read as zeros. data tells where they lie.
+    ByteReader ReadData(std::uint64_t at, std::uint32_t size, std::uint8_t* buffer, std::size_t n,
+                        AviDataBytes* data = nullptr) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, n));
-        file_.ReadSmall(at + 8, buffer, want);
-        return ByteReader({buffer, want});
+        const std::size_t got = file_.ReadSmall(at + 8, buffer, want);
+        if (data) *data = {at + 8, got};
+        return ByteReader({buffer, got});
+    }
+
+    void KeepFormat(std::uint64_t at, std::uint32_t size) {
+        parse_.records.back().row = static_cast<std::int32_t>(parse_.formats.size());
+        AviStreamFormat& f = parse_.formats.emplace_back();
+        ReadData(at, size, f.bytes.data(), f.bytes.size(), &f.data);
     }
 
     void CaptureMainHeader(std::uint64_t at, std::uint32_t size) {
         std::uint8_t bytes[kMainHeaderBytes];
-        const ByteReader r = ReadData(at, size, bytes, sizeof bytes);
         AviMainHeader& h = parse_.summary.mainHeader;
+        const ByteReader r = ReadData(at, size, bytes, sizeof bytes, &h.data);
         h.dwMicroSecPerFrame = r.U32LE(0);
         h.dwMaxBytesPerSec = r.U32LE(4);
         h.dwPaddingGranularity = r.U32LE(8);
@@ -228,10 +241,10 @@ private:
 
     void CaptureStreamHeader(std::uint64_t at, std::uint32_t size) {
         std::uint8_t bytes[kStreamHeaderBytes];
-        const ByteReader r = ReadData(at, size, bytes, sizeof bytes);
         const std::size_t slot = parse_.streamCounter;
         if (parse_.streams.size() <= slot) parse_.streams.resize(slot + 1);
         AviStreamRecord& s = parse_.streams[slot];
+        const ByteReader r = ReadData(at, size, bytes, sizeof bytes, &s.data);
         s.fccType = r.Fourcc(0);
         s.fccHandler = r.Fourcc(4);
         s.dwFlags = r.U32LE(8);
@@ -257,30 +270,11 @@ private:
         AviSummaryInfo& info = parse_.summary;
         if (type == kAuds) {
             std::uint8_t bytes[kWaveFormatBytes];
-            const ByteReader r = ReadData(at, size, bytes, sizeof bytes);
-            AviAudioFormat& a = info.audioFormat;
-            a.wFormatTag = r.U16LE(0);
-            a.nChannels = r.U16LE(2);
-            a.nSamplesPerSec = r.U32LE(4);
-            a.nAvgBytesPerSec = r.U32LE(8);
-            a.nBlockAlign = r.U16LE(12);
-            a.wBitsPerSample = r.U16LE(14);
-            a.cbSize = r.U16LE(16);
+            info.audioFormat = ReadAudioFormat(ReadData(at, size, bytes, sizeof bytes));
         } else if (type == kVids) {
             std::uint8_t bytes[kBitmapInfoBytes];
-            const ByteReader r = ReadData(at, size, bytes, sizeof bytes);
-            AviVideoFormat& v = info.videoFormat;
-            v.biSize = r.U32LE(0);
-            v.biWidth = static_cast<std::int32_t>(r.U32LE(4));
-            v.biHeight = static_cast<std::int32_t>(r.U32LE(8));
-            v.biPlanes = r.U16LE(12);
-            v.biBitCount = r.U16LE(14);
-            v.biCompression = r.Fourcc(16);
-            v.biSizeImage = r.U32LE(20);
-            v.biXPelsPerMeter = r.U32LE(24);
-            v.biYPelsPerMeter = r.U32LE(28);
-            v.biClrUsed = r.U32LE(32);
-            v.biClrImportant = r.U32LE(36);
+            info.videoFormat = ReadVideoFormat(ReadData(at, size, bytes, sizeof bytes));
+            const AviVideoFormat& v = info.videoFormat;
             info.aspectRatio = v.biHeight != 0
                                    ? static_cast<float>(static_cast<double>(v.biWidth) / v.biHeight)
                                    : 0.0f;
@@ -291,8 +285,9 @@ private:
     void CaptureToolName(std::uint64_t at, std::uint32_t size) {
         file_.ReadAt(at + 8, std::min<std::uint64_t>(size, kMaxToolNameBytes), buffer_);
         const auto zero = std::find(buffer_.begin(), buffer_.end(), std::uint8_t{0});
-        parse_.summary.toolName =
-            TextFromFileBytes(buffer_.data(), static_cast<std::size_t>(zero - buffer_.begin()));
+        const std::size_t length = static_cast<std::size_t>(zero - buffer_.begin());
+        parse_.summary.toolName = TextFromFileBytes(buffer_.data(), length);
+        parse_.summary.toolNameBytes = {at + 8, length};
     }
 
     void ScanIndex(std::uint64_t at, std::uint32_t size) {
@@ -350,6 +345,34 @@ private:
 };
 
 }  // namespace
+
+AviAudioFormat ReadAudioFormat(const ByteReader& r) {
+    AviAudioFormat a;
+    a.wFormatTag = r.U16LE(0);
+    a.nChannels = r.U16LE(2);
+    a.nSamplesPerSec = r.U32LE(4);
+    a.nAvgBytesPerSec = r.U32LE(8);
+    a.nBlockAlign = r.U16LE(12);
+    a.wBitsPerSample = r.U16LE(14);
+    a.cbSize = r.U16LE(16);
+    return a;
+}
+
+AviVideoFormat ReadVideoFormat(const ByteReader& r) {
+    AviVideoFormat v;
+    v.biSize = r.U32LE(0);
+    v.biWidth = static_cast<std::int32_t>(r.U32LE(4));
+    v.biHeight = static_cast<std::int32_t>(r.U32LE(8));
+    v.biPlanes = r.U16LE(12);
+    v.biBitCount = r.U16LE(14);
+    v.biCompression = r.Fourcc(16);
+    v.biSizeImage = r.U32LE(20);
+    v.biXPelsPerMeter = r.U32LE(24);
+    v.biYPelsPerMeter = r.U32LE(28);
+    v.biClrUsed = r.U32LE(32);
+    v.biClrImportant = r.U32LE(36);
+    return v;
+}
 
 const AviStreamRecord& AviParse::Stream(std::int64_t n) const {
     static const AviStreamRecord kNone;

@@ -75,13 +75,13 @@ std::string TypeIntoEntry(std::string current, const std::string& typed, std::si
     return current;
 }
 
-std::optional<std::uint32_t> ParseHexEntry(const std::string& text) {
-    if (text.empty() || text.size() > 8) return std::nullopt;
-    std::uint32_t value = 0;
+std::optional<std::uint64_t> ParseHexEntry(const std::string& text) {
+    if (text.empty() || text.size() > 16) return std::nullopt;
+    std::uint64_t value = 0;
     for (const char c : text) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
         const int digit = (c >= '0' && c <= '9') ? c - '0' : (std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
-        value = value * 16 + static_cast<std::uint32_t>(digit);
+        value = value * 16 + static_cast<std::uint64_t>(digit);
     }
     return value;
 }
@@ -101,6 +101,9 @@ void Document::ResetView() {
     fileSize_ = 0;
     offsetEdit_.assign(1, '0');
     sizeEdit_.assign(1, '0');
+    clickedNode_ = -1;
+    dump_.reset();
+    ClearSelection();
 }
 
 void Document::OpenFile() {
@@ -147,7 +150,9 @@ void Document::DropFiles(const std::vector<std::string>& paths) {
 
 void Document::TreeView1Click(std::int64_t nodeIndex) {
     messageBox_.reset();
+    ClearSelection();
     if (nodeIndex < 0 || static_cast<std::uint64_t>(nodeIndex) >= tree_.Count()) return;
+    clickedNode_ = nodeIndex;
     ClearDescriptionBuffer();
     if ((fileKind_ & kFileKindIso) && iso_) {
         DisplayIsoBoxInfo(*this, *iso_, nodeIndex);
@@ -158,12 +163,13 @@ void Document::TreeView1Click(std::int64_t nodeIndex) {
 
 void Document::Button1Click(const std::string& offsetText, const std::string& sizeText) {
     messageBox_.reset();
-    const std::optional<std::uint32_t> offset = ParseHexEntry(offsetText);
+    ClearSelection();
+    const std::optional<std::uint64_t> offset = ParseHexEntry(offsetText);
     if (!offset) {
         messageBox_ = "'0x" + offsetText + "' is not a valid integer value";
         return;
     }
-    const std::optional<std::uint32_t> size = ParseHexEntry(sizeText);
+    const std::optional<std::uint64_t> size = ParseHexEntry(sizeText);
     if (!size) {
         messageBox_ = "'0x" + sizeText + "' is not a valid integer value";
         return;
@@ -181,10 +187,13 @@ void Document::ShowHexRange(std::uint64_t offset, std::uint64_t size) {
     if (offset > fileSize_) {
         status_ = "Offset is out of FileSize. (" + Hex32Text(offset) + ">" + Hex32Text(fileSize_) + ")";
     } else if (size > fileSize_ - offset) {
-        char text[128];
-        std::snprintf(text, sizeof text, "Offset+Size is out of FileSize. (%#llX > %#llX)",
-                      static_cast<unsigned long long>(offset + size), static_cast<unsigned long long>(fileSize_));
-        status_ = text;
+        // Offset and size may each take 64 bits; their sum then takes a 65th.
+        const std::uint64_t end = offset + size;
+        const std::string endText = end < offset ? "0X1" + std::string(16 - UpperHexText(end).size(), '0') +
+                                                       UpperHexText(end)
+                                                 : "0X" + UpperHexText(end);
+        status_ = "Offset+Size is out of FileSize. (" + endText + " > " +
+                  (fileSize_ == 0 ? std::string("0") : "0X" + UpperHexText(fileSize_)) + ")";
         length = fileSize_ - offset;
     } else {
         status_ = "Memory Read Range (" + Hex32Text(offset) + " ~ " + Hex32Text(offset + size) + ")";
@@ -205,6 +214,97 @@ void Document::ShowHexRange(std::uint64_t offset, std::uint64_t size) {
     ClearDescriptionBuffer();
     HexDump(bytes, offset, static_cast<std::size_t>(length), descriptionBuffer_);
     fileInfo_.Replace(descriptionBuffer_);
+    dump_ = HexDumpExtent{offset, length};
+}
+
+std::optional<std::int64_t> Document::DumpLineOf(std::uint64_t byte) const {
+    if (!dump_ || !dump_->Holds(byte)) return std::nullopt;
+    // Two heading lines, then one row per sixteen bytes from the first row's address.
+    return 2 + static_cast<std::int64_t>((byte >> 4) - (dump_->offset >> 4));
+}
+
+std::uint64_t Document::DumpEndFor(const ByteRange& range) const {
+    const auto extentOf = [this](std::size_t record) -> ByteRange {
+        if (iso_) {
+            const BoxRecord& r = iso_->records[record];
+            return {r.offset, r.Extent()};
+        }
+        const ChunkRecord& r = avi_->records[record];
+        return {r.offset, std::uint64_t{r.size} + 8};
+    };
+    const std::size_t records = iso_ ? iso_->records.size() : avi_ ? avi_->records.size() : 0;
+    const auto holds = [&range](const ByteRange& e) {
+        return range.offset >= e.offset && range.offset - e.offset < e.length;
+    };
+    if (clickedNode_ >= 1 && static_cast<std::size_t>(clickedNode_) <= records) {
+        const ByteRange node = extentOf(static_cast<std::size_t>(clickedNode_ - 1));
+        if (holds(node)) return node.offset + node.length;
+    }
+    // A value taken from another chunk: the narrowest record that holds it.
+    std::optional<ByteRange> holder;
+    for (std::size_t i = 0; i < records; ++i) {
+        const ByteRange e = extentOf(i);
+        if (holds(e) && (!holder || e.length < holder->length)) holder = e;
+    }
+    return holder ? holder->offset + holder->length : range.End();
+}
+
+void Document::SelectLine(std::int64_t line) {
+    messageBox_.reset();
+    ClearSelection();
+    if (line < 0 || static_cast<std::uint64_t>(line) >= boxDescription_.Lines().size()) return;
+    const ByteRange range = boxDescription_.RangeOf(static_cast<std::size_t>(line));
+    if (range.Empty()) return;
+    if (!dump_ || !dump_->Holds(range.offset) || !dump_->Holds(range.End() - 1)) {
+        const std::uint64_t start = range.offset & ~std::uint64_t{15};
+        std::uint64_t end = DumpEndFor(range);
+        if (end <= start) end = range.End();
+        offsetEdit_ = UpperHexText(start);
+        ShowHexRange(start, end - start);
+    }
+    selectedLine_ = line;
+    highlight_ = range;
+}
+
+void Document::SelectByte(std::uint64_t offset) {
+    messageBox_.reset();
+    ClearSelection();
+    if (!dump_ || !dump_->Holds(offset)) return;
+    const std::size_t count = boxDescription_.Lines().size();
+    std::optional<std::size_t> best;
+    std::uint64_t bestLength = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ByteRange r = boxDescription_.RangeOf(i);
+        if (r.Empty() || offset < r.offset || offset - r.offset >= r.length) continue;
+        if (!best || r.length < bestLength) {
+            best = i;
+            bestLength = r.length;
+        }
+    }
+    if (!best) return;
+    selectedLine_ = static_cast<std::int64_t>(*best);
+    highlight_ = boxDescription_.RangeOf(*best);
+}
+
+std::string Document::HighlightedBytesText() const {
+    std::string text;
+    if (!highlight_ || !dump_) return text;
+    const std::uint64_t first = std::max(highlight_->offset, dump_->offset);
+    const std::uint64_t end = std::min(highlight_->End(), dump_->offset + dump_->length);
+    const auto& lines = fileInfo_.Lines();
+    for (std::uint64_t byte = first; byte < end;) {
+        const std::optional<std::int64_t> line = DumpLineOf(byte);
+        if (!line || static_cast<std::size_t>(*line) >= lines.size()) break;
+        const std::string& row = lines[static_cast<std::size_t>(*line)];
+        const std::uint64_t rowEnd = std::min(end, (byte | 15) + 1);
+        for (; byte < rowEnd; ++byte) {
+            const std::optional<std::string> pair = HexRowByteText(row, byte);
+            if (!pair) continue;
+            if (!text.empty()) text += ' ';
+            text += *pair;
+        }
+    }
+    return text;
 }
 
 }  // namespace kestrova

@@ -33,8 +33,16 @@ std::optional<char> FilterEntryKey(char c);
 // Types text into an entry holding current, through the key filter and the
 // length limit; a backspace removes the last character.
 std::string TypeIntoEntry(std::string current, const std::string& typed, std::size_t maxLength);
-// The entry text read as "0x" + text: up to eight hexadecimal digits.
-std::optional<std::uint32_t> ParseHexEntry(const std::string& text);
+// The entry text read as "0x" + text: up to sixteen hexadecimal digits (the
+// program may put more than the user can type).
+std::optional<std::uint64_t> ParseHexEntry(const std::string& text);
+
+// The stretch of the file a hex dump in FILEInfo shows.
+struct HexDumpExtent {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    bool Holds(std::uint64_t byte) const { return byte >= offset && byte - offset < length; }
+};
 
 class Document final : public DocumentView {
 public:
@@ -57,6 +65,13 @@ public:
     // Read Offset with the two entry texts; a text that is no number raises the message box.
     void Button1Click(const std::string& offsetText, const std::string& sizeText);
     void Button1Click() { Button1Click(offsetEdit_, sizeEdit_); }
+    // A click on a line of BOX_Description: lights the bytes of its range, and
+    // dumps them first when FILEInfo does not show them all. A line without a
+    // range (or no such line) clears the selection.
+    void SelectLine(std::int64_t line);
+    // A click on a byte of the dump: selects the line whose range holds it,
+    // the narrowest, and the first of equal ones.
+    void SelectByte(std::uint64_t offset);
 
     // What the front ends render.
     const std::string& Caption() const { return caption_; }
@@ -69,6 +84,14 @@ public:
     const Pane& FileInfoPane() const { return fileInfo_; }
     // The text of the error box the last command raised, if any.
     const std::optional<std::string>& MessageBox() const { return messageBox_; }
+    const std::optional<std::int64_t>& SelectedLine() const { return selectedLine_; }
+    const std::optional<ByteRange>& Highlight() const { return highlight_; }
+    // What the dump in FILEInfo shows; none while FILEInfo holds anything else.
+    const std::optional<HexDumpExtent>& Dump() const { return dump_; }
+    // The FILEInfo line of the dump row that holds byte, if the dump shows it.
+    std::optional<std::int64_t> DumpLineOf(std::uint64_t byte) const;
+    // The lit bytes the dump shows, as "00 00 00 14"; "" when none.
+    std::string HighlightedBytesText() const;
     const std::string& FilePath() const { return filePath_; }
     const std::string& FileName() const { return fileName_; }
     std::uint64_t FileSize() const { return fileSize_; }
@@ -76,6 +99,8 @@ public:
     const IsoParse* Iso() const { return iso_.get(); }
     const AviParse* Avi() const { return avi_.get(); }
     RegionalSettings& MutableSettings() { return settings_; }
+    // Description lines keep their byte ranges; only the benchmark turns this off.
+    void SetRangeRecording(bool on) { recordRanges_ = on; }
 
     // What the user types into the entries (after the key filter).
     void SetOffsetEditFromUser(std::string text) { offsetEdit_ = std::move(text); }
@@ -85,17 +110,23 @@ public:
     using DocumentView::AddDescriptionLine;
     void AddDescriptionLine(std::string line, ByteRange range) override {
         descriptionBuffer_.push_back(std::move(line));
-        descriptionRanges_.push_back(range);
+        if (recordRanges_) descriptionRanges_.push_back(range);
     }
     void ClearDescriptionBuffer() override {
         descriptionBuffer_.clear();
         descriptionRanges_.clear();
     }
-    void ShowDescription() override { boxDescription_.Replace(descriptionBuffer_); }
+    void ShowDescription() override { boxDescription_.Replace(descriptionBuffer_, descriptionRanges_); }
     void ClearBoxDescription() override { boxDescription_.Clear(); }
     void AddBoxDescriptionLine(const std::string& line) override { boxDescription_.Append(line); }
-    void ClearFileInfo() override { fileInfo_.Clear(); }
-    void AddFileInfoLine(const std::string& line) override { fileInfo_.Append(line); }
+    void ClearFileInfo() override {
+        fileInfo_.Clear();
+        dump_.reset();
+    }
+    void AddFileInfoLine(const std::string& line) override {
+        fileInfo_.Append(line);
+        dump_.reset();
+    }
     void SetOffsetEditText(std::string text) override { offsetEdit_ = std::move(text); }
     void SetSizeEditText(std::string text) override { sizeEdit_ = std::move(text); }
     void ShowHexRange(std::uint64_t offset, std::uint64_t size) override;
@@ -105,6 +136,13 @@ public:
 
 private:
     void ResetView();
+    void ClearSelection() {
+        selectedLine_.reset();
+        highlight_.reset();
+    }
+    // Where the dump for a range starts and ends: the end of the clicked node,
+    // or of the record that holds the range when it lies outside that node.
+    std::uint64_t DumpEndFor(const ByteRange& range) const;
 
     RegionalSettings settings_;
     std::string dialogFileName_;
@@ -124,6 +162,11 @@ private:
     Pane boxDescription_;
     Pane fileInfo_;
     std::optional<std::string> messageBox_;
+    std::int64_t clickedNode_ = -1;
+    std::optional<HexDumpExtent> dump_;
+    std::optional<std::int64_t> selectedLine_;
+    std::optional<ByteRange> highlight_;
+    bool recordRanges_ = true;
     std::unique_ptr<IsoParse> iso_;
     std::unique_ptr<AviParse> avi_;
 };

@@ -1,5 +1,6 @@
 #include "shell/HexView.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kestrova {
@@ -51,6 +52,64 @@ void HexDump(std::span<const std::uint8_t> bytes, std::uint64_t start, std::size
         out.push_back(HexDumpRow(bytes, rowAddress, done, count, column));
         done += count;
     }
+}
+
+std::optional<HexRowLayout> ParseHexRow(std::string_view row) {
+    const std::size_t colon = row.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 16) return std::nullopt;
+    std::uint64_t address = 0;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = row[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return std::nullopt;
+        address = address << 4 | static_cast<unsigned>(digit);
+    }
+    return HexRowLayout{address, colon};
+}
+
+namespace {
+
+bool ShowsColumn(std::string_view row, const HexRowLayout& layout, unsigned c) {
+    const std::size_t at = layout.HexAt(c);
+    return at + 1 < row.size() && row[at] != ' ';
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> HexRowByteAt(std::string_view row, std::size_t position) {
+    const std::optional<HexRowLayout> layout = ParseHexRow(row);
+    if (!layout) return std::nullopt;
+    const std::size_t hexStart = layout->width + 1;
+    unsigned column = 16;
+    if (position >= hexStart && position < hexStart + 48) column = static_cast<unsigned>((position - hexStart) / 3);
+    else if (position >= layout->CharAt(0) && position < layout->CharAt(16))
+        column = static_cast<unsigned>(position - layout->CharAt(0));
+    if (column >= 16 || !ShowsColumn(row, *layout, column)) return std::nullopt;
+    return layout->address + column;
+}
+
+std::optional<std::string> HexRowByteText(std::string_view row, std::uint64_t byte) {
+    const std::optional<HexRowLayout> layout = ParseHexRow(row);
+    if (!layout || byte < layout->address || byte - layout->address >= 16) return std::nullopt;
+    const unsigned column = static_cast<unsigned>(byte - layout->address);
+    if (!ShowsColumn(row, *layout, column)) return std::nullopt;
+    return std::string(row.substr(layout->HexAt(column), 2));
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> HexRowSpans(std::string_view row, std::uint64_t offset,
+                                                             std::uint64_t end) {
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    const std::optional<HexRowLayout> layout = ParseHexRow(row);
+    if (!layout || end <= offset || end <= layout->address || offset >= layout->address + 16) return spans;
+    unsigned first = offset > layout->address ? static_cast<unsigned>(offset - layout->address) : 0;
+    unsigned last = end - layout->address >= 16 ? 15 : static_cast<unsigned>(end - layout->address - 1);
+    // The bytes of a row stand in adjacent columns; the range may begin or end in blanks.
+    while (first <= last && !ShowsColumn(row, *layout, first)) ++first;
+    while (last > first && !ShowsColumn(row, *layout, last)) --last;
+    if (first > last || !ShowsColumn(row, *layout, first)) return spans;
+    spans.emplace_back(layout->HexAt(first), layout->HexAt(last) + 2);
+    spans.emplace_back(layout->CharAt(first), std::min(layout->CharAt(last) + 1, row.size()));
+    return spans;
 }
 
 }  // namespace kestrova

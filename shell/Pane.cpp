@@ -1,24 +1,55 @@
 #include "shell/Pane.h"
 
+#include <limits>
+
 namespace kestrova {
 
+Pane::Packed Pane::Pack(const ByteRange& r) {
+    // No shown value is 4 GiB long; a longer range keeps its start and is cut.
+    constexpr std::uint64_t kMaxLength = std::numeric_limits<std::uint32_t>::max();
+    return {static_cast<std::uint32_t>(r.offset), static_cast<std::uint32_t>(r.offset >> 32),
+            static_cast<std::uint32_t>(r.length < kMaxLength ? r.length : kMaxLength)};
+}
+
 void Pane::Append(const std::string& text) {
-    AppendSplit(text);
+    const std::size_t added = AppendSplit(text);
+    if (!ranges_.empty()) ranges_.resize(ranges_.size() + added);
     ++revision_;
 }
 
-void Pane::AppendSplit(const std::string& text) {
+void Pane::Replace(const std::vector<std::string>& entries, const std::vector<ByteRange>& ranges) {
+    lines_.clear();
+    ranges_.clear();
+    lines_.reserve(entries.size());
+    const bool withRanges = ranges.size() == entries.size() && !entries.empty();
+    if (withRanges) ranges_.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t added = AppendSplit(entries[i]);
+        if (withRanges) ranges_.insert(ranges_.end(), added, Pack(ranges[i]));
+    }
+    ++revision_;
+}
+
+std::size_t Pane::AppendSplit(const std::string& text) {
+    const std::size_t before = lines_.size();
     std::size_t start = 0;
     while (true) {
         const std::size_t brk = text.find_first_of("\r\n", start);
         if (brk == std::string::npos) {
             // A break at the very end starts no further line.
             if (start < text.size() || start == 0) lines_.emplace_back(text, start);
-            return;
+            return lines_.size() - before;
         }
         lines_.emplace_back(text, start, brk - start);
         start = brk + ((text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') ? 2 : 1);
     }
+}
+
+std::size_t Pane::MemoryBytes() const {
+    std::size_t bytes = lines_.capacity() * sizeof(std::string) + ranges_.capacity() * sizeof(Packed);
+    for (const std::string& line : lines_)
+        if (line.capacity() > std::string().capacity()) bytes += line.capacity() + 1;
+    return bytes;
 }
 
 }  // namespace kestrova

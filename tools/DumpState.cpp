@@ -15,6 +15,14 @@ Json Lines(const Pane& pane) {
     return lines;
 }
 
+Json RangeJson(const ByteRange& r) { return r.Empty() ? Json(nullptr) : Json::array({r.offset, r.length}); }
+
+Json Ranges(const Pane& pane) {
+    Json ranges = Json::array();
+    for (std::size_t i = 0; i < pane.Lines().size(); ++i) ranges.push_back(RangeJson(pane.RangeOf(i)));
+    return ranges;
+}
+
 Json CommandJson(const DumpCommand& command) {
     Json j;
     switch (command.kind) {
@@ -27,6 +35,14 @@ Json CommandJson(const DumpCommand& command) {
         j["command"] = "readOffset";
         j["offset"] = command.offset;
         j["size"] = command.size;
+        break;
+    case DumpCommand::Kind::SelectLine:
+        j["command"] = "selectLine";
+        j["line"] = command.index;
+        break;
+    case DumpCommand::Kind::SelectByte:
+        j["command"] = "selectByte";
+        j["offset"] = command.offset;
         break;
     }
     return j;
@@ -77,6 +93,11 @@ void RunDumpCommand(Document& document, const DumpCommand& command) {
         document.SetSizeEditFromUser(TypeIntoEntry("", command.size, kSizeEditMaxLength));
         document.Button1Click();
         break;
+    case DumpCommand::Kind::SelectLine: document.SelectLine(command.index); break;
+    case DumpCommand::Kind::SelectByte:
+        // The argument was checked to be 1 to 16 hexadecimal digits.
+        document.SelectByte(ParseHexEntry(command.offset).value_or(0));
+        break;
     }
 }
 
@@ -87,8 +108,11 @@ Json StateJson(const Document& document, const DumpCommand& command) {
     state["fileKind"] = document.FileKind();
     state["offsetEdit"] = document.OffsetEditText();
     state["sizeEdit"] = document.SizeEditText();
+    state["selectedLine"] = document.SelectedLine() ? Json(*document.SelectedLine()) : Json(nullptr);
+    state["highlight"] = document.Highlight() ? RangeJson(*document.Highlight()) : Json(nullptr);
     state["reloadEnabled"] = document.ReloadEnabled();
     state["boxDescription"] = Lines(document.BoxDescriptionPane());
+    state["boxDescriptionRanges"] = Ranges(document.BoxDescriptionPane());
     state["fileInfo"] = Lines(document.FileInfoPane());
     state["messageBox"] = document.MessageBox() ? Json(*document.MessageBox()) : Json(nullptr);
     if (command.kind == DumpCommand::Kind::Open) {
@@ -106,12 +130,19 @@ std::string StateText(const Document& document, const DumpCommand& command) {
     case DumpCommand::Kind::ReadOffset:
         out += "== readOffset " + command.offset + " " + command.size + " ==\n";
         break;
+    case DumpCommand::Kind::SelectLine: out += "== selectLine " + std::to_string(command.index) + " ==\n"; break;
+    case DumpCommand::Kind::SelectByte: out += "== selectByte " + command.offset + " ==\n"; break;
     }
     out += "caption: " + document.Caption() + "\n";
     out += "status: " + document.StatusText() + "\n";
     out += "fileKind: " + std::to_string(document.FileKind()) + "\n";
     out += "offsetEdit: " + document.OffsetEditText() + "\n";
     out += "sizeEdit: " + document.SizeEditText() + "\n";
+    if (command.kind == DumpCommand::Kind::SelectLine || command.kind == DumpCommand::Kind::SelectByte) {
+        out += "selectedLine: " + (document.SelectedLine() ? std::to_string(*document.SelectedLine()) : "none") + "\n";
+        const auto& h = document.Highlight();
+        out += "highlight: " + (h ? UpperHexText(h->offset) + " " + UpperHexText(h->length) : "none") + "\n";
+    }
     out += std::string("reloadEnabled: ") + (document.ReloadEnabled() ? "true" : "false") + "\n";
     if (document.MessageBox()) out += "messageBox: " + *document.MessageBox() + "\n";
     if (command.kind == DumpCommand::Kind::Open) {

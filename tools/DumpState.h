@@ -11,10 +11,10 @@
 namespace kestrova {
 
 struct DumpCommand {
-    enum class Kind { Open, Click, ReadOffset };
+    enum class Kind { Open, Click, ReadOffset, SelectLine, SelectByte };
     Kind kind = Kind::Open;
-    std::int64_t index = 0;
-    std::string offset;
+    std::int64_t index = 0;  // the node of a click, the pane line of selectLine
+    std::string offset;      // as given: typed for readOffset, the byte of selectByte
     std::string size;
 };
 

@@ -2,9 +2,12 @@
 // commands in the order given and prints the state after the open and after
 // each command.
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <map>
+#include <optional>
 
 #include <CLI/CLI.hpp>
 
@@ -13,6 +16,33 @@
 
 using kestrova::DumpCommand;
 
+namespace {
+
+// A decimal pane line, perhaps negative; a number too large for 64 bits is
+// outside every pane all the same.
+std::optional<std::int64_t> PaneLineArgument(const std::string& text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t first = negative ? 1 : 0;
+    if (text.size() == first) return std::nullopt;
+    std::int64_t value = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t i = first; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        const int digit = text[i] - '0';
+        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+bool IsByteOffsetArgument(const std::string& text) {
+    if (text.empty() || text.size() > 16) return false;
+    for (const char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"Prints what the Kestrova window shows of a media file after each command."};
     bool json = false;
@@ -20,6 +50,8 @@ int main(int argc, char** argv) {
     bool samples = false;
     std::vector<std::int64_t> clicks;
     std::vector<std::string> readOffsets;
+    std::vector<std::string> selectLines;
+    std::vector<std::string> selectBytes;
     std::string file;
     app.add_flag("--json", json, "print one JSON object instead of text");
     CLI::Option* clickOption = app.add_option("--click", clicks, "click the tree node with absolute index N")
@@ -35,6 +67,15 @@ int main(int argc, char** argv) {
                  "print every sample of every track as CSV (track,sample,dts,timescale,duration,size,offset,key) "
                  "instead of the states");
     samplesOption->excludes(clickOption)->excludes(clickAllOption)->excludes(readOption)->excludes("--json");
+    CLI::Option* selectLineOption =
+        app.add_option("--select-line", selectLines, "click line N (from 0) of the description pane")
+            ->type_name("N")
+            ->allow_extra_args(false);
+    CLI::Option* selectByteOption =
+        app.add_option("--select-byte", selectBytes, "click the byte at hexadecimal OFFSET in the hex dump")
+            ->type_name("OFFSET")
+            ->allow_extra_args(false);
+    samplesOption->excludes(selectLineOption)->excludes(selectByteOption);
     app.add_option("FILE", file, "the file to open")->required();
     app.set_version_flag("--version", kestrova::kVersionText);
 
@@ -50,6 +91,19 @@ int main(int argc, char** argv) {
     if (readOffsets.size() % 2 != 0) {
         std::cerr << "--read-offset needs two values, OFFSET and SIZE\n";
         return 2;
+    }
+
+    for (const std::string& line : selectLines) {
+        if (!PaneLineArgument(line)) {
+            std::cerr << "--select-line: '" << line << "' is not a decimal line number\n";
+            return 2;
+        }
+    }
+    for (const std::string& offset : selectBytes) {
+        if (!IsByteOffsetArgument(offset)) {
+            std::cerr << "--select-byte: '" << offset << "' is not 1 to 16 hexadecimal digits\n";
+            return 2;
+        }
     }
 
     kestrova::Document document;
@@ -89,6 +143,11 @@ int main(int argc, char** argv) {
             if (seen % 2 == 1) continue;
             const std::size_t k = seen / 2;
             commands.push_back({{DumpCommand::Kind::ReadOffset, 0, readOffsets.at(2 * k), readOffsets.at(2 * k + 1)}});
+        } else if (option == selectLineOption) {
+            const std::int64_t line = *PaneLineArgument(selectLines.at(used[option]++));
+            commands.push_back({{DumpCommand::Kind::SelectLine, line}});
+        } else if (option == selectByteOption) {
+            commands.push_back({{DumpCommand::Kind::SelectByte, 0, selectBytes.at(used[option]++)}});
         } else if (option == clickAllOption) {
             commands.push_back({{DumpCommand::Kind::Click}, true});
         }

@@ -104,5 +104,75 @@ TEST(DumpTool, ExitStatus) {
     EXPECT_EQ(test::Run(kDump + " --bogus file.mp4").exitCode, 2);
 }
 
+// RIFF AVI { LIST hdrl { avih } }: avih at 24, its data from 32.
+Bytes SmallAvi() {
+    Bytes words;
+    for (std::uint32_t w : {40000u, 0u, 0u, 0x10u, 3u, 0u, 1u, 0u, 320u, 240u, 0u, 0u, 0u, 0u})
+        words = Cat({words, LE32(w)});
+    return List("RIFF", "AVI ", {List("LIST", "hdrl", {Chunk("avih", words)})});
+}
+
+TEST(DumpTool, SelectingALineAndAByte) {
+    TempFile f(SmallAvi(), "small.avi");
+    const ProcessResult r = test::Run(kDump + " --json --click 3 --select-line 14 --select-byte 2C --select-line 0 "
+                                              "--read-offset 0 4 --select-byte 3 --select-line 99 " +
+                                      ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    const Json states = Json::parse(r.output)["states"];
+    ASSERT_EQ(states.size(), 8u);
+    // Every state carries the ranges, one per pane line, and the selection.
+    for (const Json& s : states) {
+        ASSERT_EQ(s["boxDescriptionRanges"].size(), s["boxDescription"].size());
+        EXPECT_TRUE(s.contains("selectedLine"));
+        EXPECT_TRUE(s.contains("highlight"));
+    }
+    EXPECT_TRUE(states[0]["selectedLine"].is_null());
+    const Json& click = states[1];
+    EXPECT_TRUE(click["boxDescriptionRanges"][0].is_null());  // Start offset
+    EXPECT_EQ(click["boxDescriptionRanges"][1], Json::array({24, 4}));
+    EXPECT_EQ(click["boxDescription"][14], "Width             : 320 (0X00000140)");
+    EXPECT_EQ(click["boxDescriptionRanges"][14], Json::array({64, 4}));
+
+    EXPECT_EQ(states[2]["command"], "selectLine");
+    EXPECT_EQ(states[2]["line"], 14);
+    EXPECT_EQ(states[2]["selectedLine"], 14);
+    EXPECT_EQ(states[2]["highlight"], Json::array({64, 4}));
+    EXPECT_EQ(states[3]["command"], "selectByte");
+    EXPECT_EQ(states[3]["offset"], "2C");  // Flags, 0x20 + 12
+    EXPECT_EQ(states[3]["selectedLine"], 9);
+    EXPECT_EQ(states[3]["highlight"], Json::array({44, 4}));
+    // A line without a range selects nothing.
+    EXPECT_TRUE(states[4]["selectedLine"].is_null());
+    EXPECT_TRUE(states[4]["highlight"].is_null());
+    EXPECT_TRUE(states[5]["highlight"].is_null());  // Read Offset clears it
+    // Byte 3 is in the new dump; its line is the RIFF's size, which this description has not.
+    EXPECT_TRUE(states[6]["selectedLine"].is_null());
+    EXPECT_EQ(states[7]["line"], 99);
+    EXPECT_TRUE(states[7]["selectedLine"].is_null());
+    EXPECT_EQ(states[7]["fileInfo"], states[5]["fileInfo"]);
+}
+
+TEST(DumpTool, SelectStatesInTextAndBadArguments) {
+    TempFile f(SmallAvi(), "small.avi");
+    ProcessResult r = test::Run(kDump + " --click 3 --select-byte 4a --select-line 1 --select-line 3 " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("== selectByte 4a ==\ncaption: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("sizeEdit: 40\nselectedLine: 16\nhighlight: 48 4\nreloadEnabled: true\n"),
+              std::string::npos);  // byte 0x4A: the first reserved word, from 0x48
+    EXPECT_NE(r.output.find("== selectLine 1 ==\n"), std::string::npos);
+    EXPECT_NE(r.output.find("selectedLine: 1\nhighlight: 18 4\n"), std::string::npos);
+    EXPECT_NE(r.output.find("selectedLine: none\nhighlight: none\n"), std::string::npos);
+    // Other states keep their lines as they were.
+    const std::size_t click = r.output.find("== click 3");
+    EXPECT_EQ(r.output.substr(click, r.output.find("== selectByte") - click).find("selectedLine"), std::string::npos);
+
+    for (const char* bad : {"--select-line x", "--select-line 1.5", "--select-line ''", "--select-byte 0x10",
+                            "--select-byte ''", "--select-byte 12345678901234567", "--select-byte 1g"})
+        EXPECT_EQ(test::Run(kDump + " " + bad + " " + ShellQuote(f.Path())).exitCode, 2) << bad;
+    for (const char* good : {"--select-line -1", "--select-line 123456789012345678901234", "--select-byte FFFFFFFFFFFFFFFF",
+                             "--select-byte aB"})
+        EXPECT_EQ(test::Run(kDump + " " + good + " " + ShellQuote(f.Path())).exitCode, 0) << good;
+}
+
 }  // namespace
 }  // namespace kestrova

@@ -104,7 +104,7 @@ TEST(AviDescription, StreamHeaderKindsAndTheQualityLine) {
     }
 }
 
-TEST(AviDescription, StreamFormatsShowTheLastFormatOfTheirKind) {
+TEST(AviDescription, EachStreamFormatShowsItsOwnStream) {
     OpenedAvi avi(FullFile());
     EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf"))),
               (std::vector<std::string>{"[ Stream Format Chunk ]", kSep, "Size             : 40 (0X00000028)",
@@ -114,17 +114,20 @@ TEST(AviDescription, StreamFormatsShowTheLastFormatOfTheirKind) {
                                         "Compression Type : BI_RGB", "Size Image       : 4,660 (0X00001234)",
                                         "X pixel/Meter    : 0 (0000000000)", "Y pixel/Meter    : 0 (0000000000)",
                                         "Color Used(0=ALL): 0 (0000000000)", "Color Indexes    : 0 (0000000000)"}));
-    // The first audio format shows the values of the second audio stream.
-    const std::vector<std::string> audio = {"[ Stream Format Chunk ]", kSep,
-                                            "FormatTag         : AC3 (DVM - FAST Multimedia AG)(0X2000)",
-                                            "Channels          : 6 (0X0006)",
-                                            "Sample Rate       : 48,000 (0X0000BB80)",
-                                            "Avg.Transfer Rate : 48,000 (0X0000BB80)",
-                                            "Block Alignent    : 4 (0X0004)",
-                                            "Bits Per Sample   : 16 (0X0010)",
-                                            "Size              : 0 (000000)"};
-    EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf", 1))), audio);
-    EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf", 2))), audio);
+    // Two audio streams: each format shows its own values; the summary the last ones.
+    EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf", 1))),
+              (std::vector<std::string>{"[ Stream Format Chunk ]", kSep,
+                                        "FormatTag         : MPEGLAYER3 (ISO/MPEG Layer3 Format Tag)(0X0055)",
+                                        "Channels          : 2 (0X0002)", "Sample Rate       : 44,100 (0X0000AC44)",
+                                        "Avg.Transfer Rate : 16,000 (0X00003E80)", "Block Alignent    : 4 (0X0004)",
+                                        "Bits Per Sample   : 16 (0X0010)", "Size              : 0 (000000)"}));
+    EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf", 2))),
+              (std::vector<std::string>{"[ Stream Format Chunk ]", kSep,
+                                        "FormatTag         : AC3 (DVM - FAST Multimedia AG)(0X2000)",
+                                        "Channels          : 6 (0X0006)", "Sample Rate       : 48,000 (0X0000BB80)",
+                                        "Avg.Transfer Rate : 48,000 (0X0000BB80)", "Block Alignent    : 4 (0X0004)",
+                                        "Bits Per Sample   : 16 (0X0010)", "Size              : 0 (000000)"}));
+    EXPECT_EQ(avi.Parse().summary.audioFormat.wFormatTag, 0x2000);
     // A format of another stream type has its heading only.
     EXPECT_EQ(Body(avi.Click(NodeOf(avi, "strf", 3))), (std::vector<std::string>{"[ Stream Format Chunk ]", kSep}));
     avi.Click(0);

@@ -208,18 +208,18 @@ TEST(AviWalker, SkipsIdsAndListTypesItDoesNotKnow) {
     EXPECT_TRUE(tail.Description().empty());
 }
 
-TEST(AviWalker, FormatBeforeItsStreamHeaderCapturesNothing) {
+TEST(AviWalker, FormatBeforeItsStreamHeaderCapturesNothingForTheSummary) {
     StreamHeaderFields h;
     const Bytes file = Riff("AVI ", {List("LIST", "hdrl", {Avih(), List("LIST", "strl", {StrfVideo(640, 480), Strh(h)})})});
     OpenedAvi avi(file);
     EXPECT_EQ(avi.Parse().summary.videoFormat.biWidth, 0);
     EXPECT_EQ(avi.Parse().summary.aspectBase, 0.0f);
     EXPECT_EQ(avi.FileInfoLine("  BITMAP"), "  BITMAP 크기        : 0 x 0");
-    // The strf node shows its heading and the zeros of the never-filled format.
+    // The strf node still shows its own format, read as the later strh says.
     const auto& lines = avi.Click(5);
     EXPECT_EQ(lines[3], "----------------------------------------");
     EXPECT_EQ(lines[4], "[ Stream Format Chunk ]");
-    EXPECT_EQ(LinesStartingWith(lines, "Width            : "), std::vector<std::string>{"Width            : 0 (0000000000)"});
+    EXPECT_EQ(LinesStartingWith(lines, "Width            : "), std::vector<std::string>{"Width            : 640 (0X00000280)"});
 }
 
 TEST(AviWalker, LaterVideoStreamOverwritesTheFormatValues) {

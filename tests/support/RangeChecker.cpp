@@ -1,0 +1,159 @@
+#include "support/RangeChecker.h"
+
+#include <cstdlib>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "avi/DisplayAviInfo.h"
+#include "common/FileSource.h"
+#include "common/Formatters.h"
+
+namespace kestrova::test {
+namespace {
+
+struct Value {
+    std::string label;  // before the first ": ", trimmed; "" for a line without one
+    std::string text;   // after it, or the whole line
+};
+
+std::string Trim(const std::string& s) {
+    const std::size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return "";
+    return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+Value Split(const std::string& line) {
+    const std::size_t colon = line.find(": ");
+    if (colon == std::string::npos) return {"", Trim(line)};
+    return {Trim(line.substr(0, colon)), Trim(line.substr(colon + 2))};
+}
+
+std::uint64_t Hex(const std::string& text) {
+    return text.rfind("0X", 0) == 0 ? std::stoull(text.substr(2), nullptr, 16) : 0;
+}
+
+// The value of a DecHex form ("1,234 (0X000004D2)") or a Hex32 form; none for
+// anything else, four-character codes ("1234 (0X31323334)") among them.
+std::optional<std::uint64_t> WholeFieldValue(const std::string& text) {
+    static const std::regex decHex(R"(([0-9][0-9,]*) \((0X[0-9A-F]+|0{4,})\))");
+    static const std::regex hex32(R"(0X[0-9A-F]{8,}|0{10})");
+    std::smatch m;
+    if (std::regex_match(text, m, decHex)) {
+        std::string digits = m[1];
+        std::erase(digits, ',');
+        if (digits.size() > 20) return std::nullopt;
+        const std::uint64_t hex = Hex(m[2]);
+        if (std::stoull(digits) != hex) return std::nullopt;
+        return hex;
+    }
+    if (std::regex_match(text, hex32)) return Hex(text);
+    return std::nullopt;
+}
+
+bool ShowsValue(const std::string& line, const Value& v) {
+    if (!v.label.empty()) return !v.text.empty();
+    // A value without a label of its own: a listed brand, the raw number under a time.
+    static const std::regex bare(R"(.*\((0X[0-9A-F]+|0{4,})\)$)");
+    return line.rfind("   ", 0) == 0 && std::regex_match(v.text, bare);
+}
+
+// A field that could not be read shows as zero and has no range.
+bool ShowsZero(const std::string& text) {
+    if (const std::optional<std::uint64_t> v = WholeFieldValue(text)) return *v == 0;
+    return text.find("(0000000000)") != std::string::npos || text == CompressionText(0) ||
+           text == AudioFormatText(0);
+}
+
+bool IsComputed(const std::string& label, bool iso) {
+    static const std::set<std::string> kIso = {"Start offset"};
+    static const std::set<std::string> kAvi = {"Start offset", "Data Size", "Audio Sample Count",
+                                               "Total Sample Count", "KeySample Count"};
+    return (iso ? kIso : kAvi).count(label) != 0;
+}
+
+// A descriptor length: seven bits a byte, every byte but the last with its top bit set.
+std::optional<std::uint64_t> ExpandableLength(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (((bytes[i] & 0x80) != 0) != (i + 1 < bytes.size())) return std::nullopt;
+        v = v << 7 | (bytes[i] & 0x7F);
+    }
+    return v;
+}
+
+// value stands in some run of bits of the bytes.
+bool IsBitField(std::uint64_t value, std::uint64_t bytes, unsigned bits) {
+    unsigned width = 0;
+    while (width < 64 && (value >> width) != 0) ++width;
+    for (unsigned shift = 0; shift + width <= bits; ++shift)
+        for (unsigned w = std::max(width, 1u); shift + w <= bits; ++w)
+            if (((bytes >> shift) & (w == 64 ? ~0ull : (1ull << w) - 1)) == value) return true;
+    return false;
+}
+
+}  // namespace
+
+bool IsoRangesChecked() {
+    const char* env = std::getenv("KESTROVA_CHECK_ISO_RANGES");
+    return kCheckIsoRanges || (env && std::string(env) == "1");
+}
+
+std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string& where) {
+    std::vector<std::string> failures;
+    const bool iso = doc.FileKind() & kFileKindIso;
+    FileSource file(doc.FilePath());
+    const std::uint64_t fileSize = doc.FileSize();
+    const Pane& pane = doc.BoxDescriptionPane();
+    for (std::size_t i = 0; i < pane.Lines().size(); ++i) {
+        const std::string& line = pane.Lines()[i];
+        const ByteRange r = pane.RangeOf(i);
+        const Value v = Split(line);
+        const auto fail = [&](const std::string& why) {
+            failures.push_back(where + " line " + std::to_string(i) + ": " + why + ": " + line);
+        };
+        if (r.Empty()) {
+            if (ShowsValue(line, v) && !IsComputed(v.label, iso) && !ShowsZero(v.text)) fail("no range");
+            continue;
+        }
+        if (r.offset > fileSize || r.length > fileSize - r.offset) {
+            fail("range past the end of the file");
+            continue;
+        }
+        const std::optional<std::uint64_t> value = WholeFieldValue(v.text);
+        if (!value) continue;
+        if (r.length > 8) {
+            fail("one field, but " + std::to_string(r.length) + " bytes");
+            continue;
+        }
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(r.length));
+        file.ReadSmall(r.offset, bytes.data(), bytes.size());
+        std::uint64_t number = 0;
+        for (std::size_t k = 0; k < bytes.size(); ++k)
+            number = iso ? number << 8 | bytes[k] : number | std::uint64_t{bytes[k]} << (8 * k);
+        if (*value == number) continue;
+        // Bits and descriptor lengths read from these bytes, on the ISO side.
+        if (iso && (ExpandableLength(bytes) == *value || IsBitField(*value, number, static_cast<unsigned>(8 * r.length))))
+            continue;
+        fail("shows " + std::to_string(*value) + ", its bytes hold " + std::to_string(number));
+    }
+    return failures;
+}
+
+std::vector<std::string> CheckDescriptionRanges(Document& doc) {
+    std::vector<std::string> failures;
+    const bool iso = doc.FileKind() & kFileKindIso;
+    const bool avi = doc.FileKind() & kFileKindAvi;
+    if (!(avi || (iso && IsoRangesChecked()))) return failures;
+    constexpr std::size_t kMaxFailures = 40;
+    for (std::size_t node = 1; node < doc.Tree().Count() && failures.size() < kMaxFailures; ++node) {
+        doc.TreeView1Click(static_cast<std::int64_t>(node));
+        const auto more =
+            CheckPaneRanges(doc, "node " + std::to_string(node) + " (" + doc.Tree().Nodes()[node].caption + ")");
+        failures.insert(failures.end(), more.begin(), more.end());
+    }
+    if (failures.size() > kMaxFailures) failures.resize(kMaxFailures);
+    return failures;
+}
+
+}  // namespace kestrova::test
