@@ -1,6 +1,7 @@
 #include "Formatters.h"
 
 #include <array>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 
@@ -13,8 +14,22 @@ std::string Printf(const char* format, auto... args) {
     return std::string(buf.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
-std::string DecHex(std::uint64_t v, const RegionalSettings& rs, const char* hexFormat) {
-    return GroupedText(v, rs) + Printf(hexFormat, static_cast<unsigned long long>(v));
+// Tables of hundreds of thousands of entries are formatted on every click, so
+// the forms below append digits directly instead of going through printf.
+void AppendGroupedDigits(std::string& out, std::uint64_t v, const std::string& separator) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    const std::size_t n = static_cast<std::size_t>(end - digits);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0) out += separator;
+        out += digits[i];
+    }
+}
+
+std::string DecHex(std::uint64_t v, const RegionalSettings& rs, int width) {
+    std::string out;
+    AppendDecHex(out, v, width, rs);
+    return out;
 }
 
 bool IsAsciiAlnum(unsigned c) {
@@ -24,18 +39,51 @@ bool IsSpace(unsigned c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
 
-std::string Hex32Text(std::uint64_t v) { return Printf("%#010llX", static_cast<unsigned long long>(v)); }
-std::string Hex16Text(std::uint64_t v) { return Printf("%#06llX", static_cast<unsigned long long>(v)); }
+static void AppendHexField(std::string& out, std::uint64_t v, int width) {
+    if (v == 0) {
+        out.append(static_cast<std::size_t>(width), '0');
+        return;
+    }
+    char hex[16];
+    int n = 0;
+    for (; v != 0; v >>= 4) hex[n++] = "0123456789ABCDEF"[v & 15];
+    out += "0X";
+    for (int i = n; i < width - 2; ++i) out += '0';
+    while (n > 0) out += hex[--n];
+}
+
+void AppendDecHex(std::string& out, std::uint64_t v, int hexWidth, const RegionalSettings& rs) {
+    AppendGroupedDigits(out, v, rs.thousandsSeparator);
+    out += " (";
+    AppendHexField(out, v, hexWidth);
+    out += ')';
+}
+
+void AppendEntryNumber(std::string& out, std::int64_t i) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, i + 1).ptr;
+    const std::size_t n = static_cast<std::size_t>(end - digits);
+    out += '#';
+    out.append(digits, n);
+    if (n < 4) out.append(4 - n, ' ');
+    out += ": ";
+}
+
+std::string Hex32Text(std::uint64_t v) {
+    std::string out;
+    AppendHexField(out, v, 10);
+    return out;
+}
+std::string Hex16Text(std::uint64_t v) {
+    std::string out;
+    AppendHexField(out, v, 6);
+    return out;
+}
 std::string UpperHexText(std::uint64_t v) { return Printf("%llX", static_cast<unsigned long long>(v)); }
 
 std::string GroupedText(std::uint64_t v, const RegionalSettings& rs) {
-    std::string digits = std::to_string(v);
     std::string out;
-    out.reserve(digits.size() + digits.size() / 3 * rs.thousandsSeparator.size());
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += rs.thousandsSeparator;
-        out += digits[i];
-    }
+    AppendGroupedDigits(out, v, rs.thousandsSeparator);
     return out;
 }
 
@@ -46,10 +94,10 @@ std::string GroupedSignedText(std::int64_t v, const RegionalSettings& rs) {
     return text;
 }
 
-std::string DecHex32Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, " (%#010llX)"); }
-std::string DecHex24Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, " (%#08llX)"); }
-std::string DecHex16Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, " (%#06llX)"); }
-std::string DecHex8Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, " (%#04llX)"); }
+std::string DecHex32Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, 10); }
+std::string DecHex24Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, 8); }
+std::string DecHex16Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, 6); }
+std::string DecHex8Text(std::uint64_t v, const RegionalSettings& rs) { return DecHex(v, rs, 4); }
 
 std::string FourccText(std::uint32_t v) {
     std::string text;
@@ -243,7 +291,11 @@ std::string VideoHeightText(std::int64_t trackHeight, std::uint32_t v) {
     return Printf("Video Height(%lld): %-u (%#010X>>16)", static_cast<long long>(trackHeight), v >> 16, v);
 }
 
-std::string EntryNumberText(std::int64_t i) { return Printf("#%-4lld: ", static_cast<long long>(i + 1)); }
+std::string EntryNumberText(std::int64_t i) {
+    std::string out;
+    AppendEntryNumber(out, i);
+    return out;
+}
 std::string IndexText(std::int64_t i) { return Printf("[%lld]: ", static_cast<long long>(i)); }
 
 }  // namespace kestrova

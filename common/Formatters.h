@@ -18,6 +18,11 @@ std::string UpperHexText(std::uint64_t v);  // "%X"
 std::string GroupedText(std::uint64_t v, const RegionalSettings& rs);
 std::string GroupedSignedText(std::int64_t v, const RegionalSettings& rs);
 
+// Appends DecHex32Text and its narrower forms (hexWidth 10, 8, 6 or 4), and
+// EntryNumberText, to out: the long tables build each line in one string.
+void AppendDecHex(std::string& out, std::uint64_t v, int hexWidth, const RegionalSettings& rs);
+void AppendEntryNumber(std::string& out, std::int64_t i);
+
 std::string DecHex32Text(std::uint64_t v, const RegionalSettings& rs);
 std::string DecHex24Text(std::uint64_t v, const RegionalSettings& rs);
 std::string DecHex16Text(std::uint64_t v, const RegionalSettings& rs);

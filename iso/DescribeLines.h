@@ -24,21 +24,31 @@ public:
     void Line(std::string text, std::uint64_t pos, std::uint64_t len) { Line(std::move(text), Field(pos, len)); }
 
     void Dec32(std::string_view label, std::uint64_t v, std::uint64_t pos, std::uint64_t len = 4) {
-        Line(std::string(label) + DecHex32Text(v, rs_), pos, len);
+        Line(Text(label, v, 10), pos, len);
     }
     void Dec24(std::string_view label, std::uint64_t v, std::uint64_t pos, std::uint64_t len = 3) {
-        Line(std::string(label) + DecHex24Text(v, rs_), pos, len);
+        Line(Text(label, v, 8), pos, len);
     }
     void Dec16(std::string_view label, std::uint64_t v, std::uint64_t pos, std::uint64_t len = 2) {
-        Line(std::string(label) + DecHex16Text(v, rs_), pos, len);
+        Line(Text(label, v, 6), pos, len);
     }
     void Dec8(std::string_view label, std::uint64_t v, std::uint64_t pos, std::uint64_t len = 1) {
-        Line(std::string(label) + DecHex8Text(v, rs_), pos, len);
+        Line(Text(label, v, 4), pos, len);
     }
     // The same forms for a value whose bytes are given (or none: ByteRange{}).
-    void Dec32(std::string_view label, std::uint64_t v, ByteRange r) { Line(std::string(label) + DecHex32Text(v, rs_), r); }
-    void Dec16(std::string_view label, std::uint64_t v, ByteRange r) { Line(std::string(label) + DecHex16Text(v, rs_), r); }
-    void Dec8(std::string_view label, std::uint64_t v, ByteRange r) { Line(std::string(label) + DecHex8Text(v, rs_), r); }
+    void Dec32(std::string_view label, std::uint64_t v, ByteRange r) { Line(Text(label, v, 10), r); }
+    void Dec16(std::string_view label, std::uint64_t v, ByteRange r) { Line(Text(label, v, 6), r); }
+    void Dec8(std::string_view label, std::uint64_t v, ByteRange r) { Line(Text(label, v, 4), r); }
+
+    // One numbered table entry: prefix, "#n   : ", the value; built in one string.
+    void Entry(std::string_view prefix, std::size_t i, std::uint32_t v, std::uint64_t pos) {
+        std::string text;
+        text.reserve(prefix.size() + 40);
+        text.append(prefix);
+        AppendEntryNumber(text, static_cast<std::int64_t>(i));
+        AppendDecHex(text, v, 10, rs_);
+        Line(std::move(text), pos, 4);
+    }
 
     // The label, the moment on the next pane line and the number on the one after.
     void Time(std::string_view label, std::uint64_t seconds, std::uint64_t pos, std::uint64_t len) {
@@ -52,6 +62,14 @@ public:
     }
 
 private:
+    std::string Text(std::string_view label, std::uint64_t v, int hexWidth) const {
+        std::string text;
+        text.reserve(label.size() + 40);
+        text.append(label);
+        AppendDecHex(text, v, hexWidth, rs_);
+        return text;
+    }
+
     DocumentView& view_;
     const RegionalSettings& rs_;
     BodyBytes body_;

@@ -13,7 +13,7 @@ void DescribeStsz(DocumentView& view, const StszRow& row) {
     w.Dec32("Sample Count : ", row.sampleCount, 8);
     if (row.sampleSize != 0) return;
     for (std::size_t i = 0; i < row.sampleSizes.size(); ++i)
-        w.Dec32("   Sample " + EntryNumberText(static_cast<std::int64_t>(i)), row.sampleSizes[i], 12 + 4 * i);
+        w.Entry("   Sample ", i, row.sampleSizes[i], 12 + 4 * i);
 }
 
 void DescribeStco(DocumentView& view, const StcoRow& row) {
@@ -21,7 +21,7 @@ void DescribeStco(DocumentView& view, const StcoRow& row) {
     w.VersionFlags(row.versionFlags);
     w.Dec32("Entry Count : ", row.entryCount, 4);
     for (std::size_t i = 0; i < row.chunkOffsets.size(); ++i)
-        w.Dec32("   Chunk " + EntryNumberText(static_cast<std::int64_t>(i)), row.chunkOffsets[i], 8 + 4 * i);
+        w.Entry("   Chunk ", i, row.chunkOffsets[i], 8 + 4 * i);
 }
 
 void DescribeStss(DocumentView& view, const StssRow& row) {
@@ -29,7 +29,7 @@ void DescribeStss(DocumentView& view, const StssRow& row) {
     w.VersionFlags(row.versionFlags);
     w.Dec32("Entry Count : ", row.entryCount, 4);
     for (std::size_t i = 0; i < row.sampleNumbers.size(); ++i)
-        w.Dec32("   Sample " + EntryNumberText(static_cast<std::int64_t>(i)), row.sampleNumbers[i], 8 + 4 * i);
+        w.Entry("   Sample ", i, row.sampleNumbers[i], 8 + 4 * i);
 }
 
 void DescribeStts(DocumentView& view, const SttsRow& row) {
