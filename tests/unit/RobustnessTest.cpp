@@ -7,12 +7,22 @@
 
 #include "iso/Mp4ParseIso.h"
 #include "shell/Document.h"
-#include "support/BoxWriter.h"
+#include "IsoFixtures.h"
 
 namespace kestrova {
 namespace {
 
 using namespace test;
+
+// One entry of every kind, with the descriptors and configurations inside them.
+Bytes SampleEntries() {
+    const Bytes es = Esds(Cat({DecoderConfig(0x40, 5, {0x13, 0x10, 0x56, 0xE5, 0x98}), SlConfig()}));
+    return Stsd(6, {VisualEntry("mp4v", 176, 144, Esds(Cat({DecoderConfig(0x20, 4, Zeros(8)), SlConfig()}))),
+                    VisualEntry("s263", 176, 144, Box("d263", Zeros(7))), AudioEntry("mp4a", 2, 24000, es),
+                    AudioEntry("samr", 1, 8000, Damr(0x81FF, 1)),
+                    AudioEntry("sevc", 1, 8000, Box("devc", Cat({Text("QCOM"), U8(1), U8(2)}))),
+                    Box("mp4s", Cat({Zeros(6), U16(1), es}))});
+}
 
 Bytes WellFormedMp4() {
     auto trak = Box("trak", {FullBox("tkhd", 0, 1, Zeros(80)),
@@ -20,9 +30,9 @@ Bytes WellFormedMp4() {
                              Box("mdia", {FullBox("mdhd", 0, 0, Zeros(20)), FullBox("hdlr", 0, 0, Zeros(25)),
                                           Box("minf", {FullBox("smhd", 0, 0, Zeros(4)),
                                                        Box("dinf", {FullBox("dref", 0, 0, Cat({U32(1), FullBox("url ", 0, 1)}))}),
-                                                       Box("stbl", {FullBox("stsd", 0, 0, U32(0)), FullBox("stts", 0, 0, U32(0)),
-                                                                    FullBox("stsc", 0, 0, U32(0)), FullBox("stsz", 0, 0, Zeros(8)),
-                                                                    FullBox("stco", 0, 0, U32(0))})})}),
+                                                       Box("stbl", {SampleEntries(), Table("stts", 1, {3, 40}),
+                                                                    Table("stsc", 1, {1, 3, 1}), Stsz(0, 3, {5, 6, 7}),
+                                                                    Table("stco", 1, {0}), Table("stss", 1, {1})})})}),
                              Box("udta", {FullBox("titl", 0, 0, Cat({U16(0x15C7), Text("title")}))})});
     return Cat({Box("ftyp", Cat({Text("3gp4"), U32(0x200), Text("isom3gp4")})),
                 Box("moov", {FullBox("mvhd", 0, 0, Zeros(96)), FullBox("iods", 0, 0, Zeros(16)), trak, trak}),
