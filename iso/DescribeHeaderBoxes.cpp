@@ -18,6 +18,20 @@ void LanguageLines(LineWriter& w, std::uint16_t language, std::uint64_t pos, boo
     w.Dec8("   Language2  : ", (language >> 11) & 31, range(pos + 1, 1));
 }
 
+// The version and flags, the two time lines, the time scale and the duration
+// of mvhd and mdhd; returns where the fields after them begin.
+template <typename Row>
+std::uint64_t TimeLines(LineWriter& w, const Row& row) {
+    const bool v1 = row.Version() == 1;
+    const std::uint64_t timeLength = v1 ? 8 : 4;
+    w.VersionFlags(row.versionFlags);
+    w.Time(kCreation, row.creationTime, 4, timeLength);
+    w.Time(kModification, row.modificationTime, v1 ? 12 : 8, timeLength);
+    w.Dec32("Timescale     : ", row.timescale, v1 ? 20 : 12);
+    w.Dec32("Duration Time : ", row.duration, v1 ? 24 : 16, timeLength);
+    return v1 ? 32 : 20;
+}
+
 void QuotedText(LineWriter& w, const char* label, const BoxText& text) {
     w.Line(std::string(label) + "\"" + text.text + "\"", text.len == 0 ? ByteRange{} : w.Field(text.pos, text.len));
 }
@@ -46,14 +60,7 @@ std::string HandlerTypeName(std::uint32_t handlerType) {
 
 void DescribeMvhd(DocumentView& view, const MvhdRow& row) {
     LineWriter w(view, row.body);
-    const bool v1 = row.Version() == 1;
-    const std::uint64_t timeLength = v1 ? 8 : 4;
-    w.VersionFlags(row.versionFlags);
-    w.Time(kCreation, row.creationTime, 4, timeLength);
-    w.Time(kModification, row.modificationTime, v1 ? 12 : 8, timeLength);
-    w.Dec32("Timescale     : ", row.timescale, v1 ? 20 : 12);
-    w.Dec32("Duration Time : ", row.duration, v1 ? 24 : 16, timeLength);
-    const std::uint64_t p = v1 ? 32 : 20;
+    const std::uint64_t p = TimeLines(w, row);
     w.Dec32("Playback speed: ", row.rate, p);
     w.Dec16("Volume        : ", row.volume, p + 4);
     for (std::size_t i = 0; i < row.reserved.size(); ++i)
@@ -127,14 +134,7 @@ void DescribeMpod(DocumentView& view, const MpodRow& row) {
 
 void DescribeMdhd(DocumentView& view, const MdhdRow& row) {
     LineWriter w(view, row.body);
-    const bool v1 = row.Version() == 1;
-    const std::uint64_t timeLength = v1 ? 8 : 4;
-    w.VersionFlags(row.versionFlags);
-    w.Time(kCreation, row.creationTime, 4, timeLength);
-    w.Time(kModification, row.modificationTime, v1 ? 12 : 8, timeLength);
-    w.Dec32("Timescale     : ", row.timescale, v1 ? 20 : 12);
-    w.Dec32("Duration Time : ", row.duration, v1 ? 24 : 16, timeLength);
-    const std::uint64_t p = v1 ? 32 : 20;
+    const std::uint64_t p = TimeLines(w, row);
     LanguageLines(w, row.language, p, true);
     w.Dec16("Quality       : ", row.preDefined, p + 2);
 }

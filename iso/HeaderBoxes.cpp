@@ -75,22 +75,31 @@ void DecodeFtyp(const ByteReader& body, FtypRow& row) {
     for (std::uint64_t i = 0; i < count; ++i) row.compatibleBrands.push_back(body.Fourcc(8 + 4 * i));
 }
 
-void DecodeMvhd(const ByteReader& body, MvhdRow& row) {
-    row.versionFlags = ReadVersionFlags(body);
-    std::uint32_t p = 4;
+namespace {
+
+// The times, time scale and duration that mvhd and mdhd share, 64-bit in
+// version 1; returns where the fields after them begin.
+template <typename Row>
+std::uint32_t DecodeTimes(const ByteReader& body, Row& row) {
     if (row.Version() == 1) {
         row.creationTime = body.U64BE(4);
         row.modificationTime = body.U64BE(12);
         row.timescale = body.U32BE(20);
         row.duration = body.U64BE(24);
-        p = 32;
-    } else {
-        row.creationTime = body.U32BE(4);
-        row.modificationTime = body.U32BE(8);
-        row.timescale = body.U32BE(12);
-        row.duration = body.U32BE(16);
-        p = 20;
+        return 32;
     }
+    row.creationTime = body.U32BE(4);
+    row.modificationTime = body.U32BE(8);
+    row.timescale = body.U32BE(12);
+    row.duration = body.U32BE(16);
+    return 20;
+}
+
+}  // namespace
+
+void DecodeMvhd(const ByteReader& body, MvhdRow& row) {
+    row.versionFlags = ReadVersionFlags(body);
+    const std::uint32_t p = DecodeTimes(body, row);
     row.rate = body.U32BE(p);
     row.volume = body.U16BE(p + 4);
     for (std::uint32_t i = 0; i < row.reserved.size(); ++i) row.reserved[i] = body.U8(p + 6 + i);
@@ -171,20 +180,7 @@ void DecodeMpod(const ByteReader& body, MpodRow& row) {
 
 void DecodeMdhd(const ByteReader& body, MdhdRow& row) {
     row.versionFlags = ReadVersionFlags(body);
-    std::uint32_t p = 0;
-    if (row.Version() == 1) {
-        row.creationTime = body.U64BE(4);
-        row.modificationTime = body.U64BE(12);
-        row.timescale = body.U32BE(20);
-        row.duration = body.U64BE(24);
-        p = 32;
-    } else {
-        row.creationTime = body.U32BE(4);
-        row.modificationTime = body.U32BE(8);
-        row.timescale = body.U32BE(12);
-        row.duration = body.U32BE(16);
-        p = 20;
-    }
+    const std::uint32_t p = DecodeTimes(body, row);
     row.language = PackedLanguageBits(body.U8(p), body.U8(p + 1));
     row.preDefined = body.U16BE(p + 2);
 }
