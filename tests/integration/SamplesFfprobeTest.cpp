@@ -1,0 +1,165 @@
+// `kestrova-dump --samples` against `ffprobe -show_packets` on files ffmpeg
+// makes: every sample's size, file offset, key flag and decode time.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "support/Process.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using test::ShellQuote;
+
+struct Row {
+    std::int64_t dts = 0;   // ours in the track's timescale; ffprobe's in the stream's time base
+    std::uint64_t size = 0, pos = 0;
+    bool key = false;
+};
+
+struct OurTrack {
+    std::uint32_t id = 0;
+    std::int64_t timescale = 0;
+    std::vector<Row> rows;
+};
+
+std::vector<OurTrack> DumpSamples(const std::string& path) {
+    const auto r = test::Run(std::string(KESTROVA_DUMP_PATH) + " --samples " + ShellQuote(path));
+    EXPECT_EQ(r.exitCode, 0);
+    std::istringstream in(r.output);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "track,sample,dts,timescale,duration,size,offset,key");
+    std::vector<OurTrack> tracks;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string f[8];
+        for (auto& field : f) std::getline(fields, field, ',');
+        const auto id = static_cast<std::uint32_t>(std::stoul(f[0]));
+        if (tracks.empty() || tracks.back().id != id) tracks.push_back({id, std::stoll(f[3]), {}});
+        tracks.back().rows.push_back({std::stoll(f[2]), std::stoull(f[5]), std::stoull(f[6]), f[7] == "1"});
+    }
+    return tracks;
+}
+
+struct ProbeStream {
+    std::string type;
+    std::int64_t tbNum = 1, tbDen = 1;
+    std::vector<Row> rows;
+};
+
+std::vector<ProbeStream> ProbePackets(const std::string& path) {
+    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_packets " + ShellQuote(path));
+    const Json probe = Json::parse(r.output);
+    std::vector<ProbeStream> streams;
+    for (const Json& s : probe["streams"]) {
+        ProbeStream p;
+        p.type = s.value("codec_type", "");
+        const std::string tb = s.value("time_base", "1/1");
+        p.tbNum = std::stoll(tb.substr(0, tb.find('/')));
+        p.tbDen = std::stoll(tb.substr(tb.find('/') + 1));
+        streams.push_back(p);
+    }
+    for (const Json& p : probe["packets"]) {
+        const auto index = p["stream_index"].get<std::size_t>();
+        Row row;
+        row.dts = p.contains("dts") ? p["dts"].get<std::int64_t>() : 0;
+        row.size = std::stoull(p["size"].get<std::string>());
+        row.pos = std::stoull(p["pos"].get<std::string>());
+        row.key = p["flags"].get<std::string>().front() == 'K';
+        streams.at(index).rows.push_back(row);
+    }
+    return streams;
+}
+
+struct File {
+    std::string name;
+    std::string ffmpegArgs;
+    bool aviDropsEmpty = false;  // ffprobe leaves out the empty index entries that we list
+    bool checkAudioTimes = true;
+};
+
+std::vector<File> Files() {
+    return {
+        {"h264_aac_bframes.mp4",
+         "-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi -i sine=sample_rate=48000 -t 3 "
+         "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -c:a aac"},
+        {"mpeg4_mp3.avi",
+         "-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi -i sine=sample_rate=44100 -t 3 "
+         "-c:v mpeg4 -g 10 -c:a libmp3lame -b:a 64k",
+         true, false},
+        {"mjpeg_no_stss.mp4", "-f lavfi -i testsrc2=size=96x64:rate=10 -t 2 -c:v mjpeg"},
+    };
+}
+
+class SamplesMatchFfprobe : public ::testing::TestWithParam<File> {};
+
+TEST_P(SamplesMatchFfprobe, SizeOffsetKeyAndDecodeTime) {
+    if (!test::HaveTool("ffmpeg") || !test::HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
+    const File& file = GetParam();
+    std::string dir = (fs::temp_directory_path() / "kestrova-samples-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    const std::string path = dir + "/" + file.name;
+    const auto made = test::Run("ffmpeg -nostdin -v error -y " + file.ffmpegArgs + " " + ShellQuote(path), true);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    const std::vector<OurTrack> ours = DumpSamples(path);
+    const std::vector<ProbeStream> probe = ProbePackets(path);
+    fs::remove_all(dir);
+    ASSERT_EQ(ours.size(), probe.size());
+    if (file.name == "mjpeg_no_stss.mp4") {
+        ASSERT_FALSE(ours[0].rows.empty());
+        for (const Row& r : ours[0].rows) EXPECT_TRUE(r.key);  // no stss: every sample is a sync sample
+    }
+    for (std::size_t t = 0; t < ours.size(); ++t) {
+        SCOPED_TRACE("track " + std::to_string(ours[t].id) + " (" + probe[t].type + ")");
+        std::vector<Row> mine;
+        for (const Row& r : ours[t].rows)
+            if (!(file.aviDropsEmpty && r.size == 0)) mine.push_back(r);
+        const ProbeStream& p = probe[t];
+        ASSERT_EQ(mine.size(), p.rows.size());
+        ASSERT_FALSE(mine.empty());
+        const bool times = p.type == "video" || file.checkAudioTimes;
+        // Seconds as exact fractions: ours dts / timescale, ffprobe's dts x num / den. They may differ
+        // by one shift per track (the edit list), so the difference must stay what it is at the start.
+        auto difference = [&](std::size_t i) {
+            return mine[i].dts * p.tbDen - p.rows[i].dts * p.tbNum * ours[t].timescale;
+        };
+        const std::int64_t shift = difference(0);
+        for (std::size_t i = 0; i < mine.size(); ++i) {
+            SCOPED_TRACE("sample " + std::to_string(i + 1));
+            EXPECT_EQ(mine[i].size, p.rows[i].size);
+            EXPECT_EQ(mine[i].pos, p.rows[i].pos);
+            EXPECT_EQ(mine[i].key, p.rows[i].key);
+            if (times) EXPECT_EQ(difference(i), shift);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, SamplesMatchFfprobe, ::testing::ValuesIn(Files()),
+                         [](const auto& info) {
+                             std::string n = info.param.name;
+                             for (char& c : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return n;
+                         });
+
+TEST(SamplesDump, ExitStatusAndAFileThatIsNoMovie) {
+    const std::string dump = KESTROVA_DUMP_PATH;
+    const auto missing = test::Run(dump + " --samples /nonexistent/file.mp4", true);
+    EXPECT_EQ(missing.exitCode, 0);
+    EXPECT_NE(missing.output.find("File Open Fail!!! - /nonexistent/file.mp4: no samples to list"), std::string::npos);
+    EXPECT_EQ(test::Run(dump + " --samples --click 1 /nonexistent/file.mp4").exitCode, 2);
+    EXPECT_EQ(test::Run(dump + " --samples --json /nonexistent/file.mp4").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kestrova
