@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -28,6 +29,8 @@
 #include "shell/qt/HexEntry.h"
 #include "shell/qt/LinePane.h"
 #include "shell/qt/NodeTreeModel.h"
+#include "shell/qt/StreamGraph.h"
+#include "shell/StreamSamples.h"
 
 namespace kestrova {
 namespace {
@@ -131,6 +134,11 @@ void TParserMain::CreateActions() {
     HelpAbout1 = make("HelpAbout1", QStringLiteral("&About..."), QKeySequence(Qt::ALT | Qt::Key_A),
                       QStringLiteral("About|Shows the name and version of the program"));
 
+    StreamGraph1 = make("StreamGraph1", QStringLiteral("Stream &Graph"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                        QStringLiteral("Stream Graph|Shows every sample of every track over time"));
+    StreamGraph1->setEnabled(false);
+    connect(StreamGraph1, &QAction::triggered, this, &TParserMain::StreamGraph1Execute);
+
     FileOpen1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     FileNew1->setEnabled(false);
     FileSave1->setEnabled(false);
@@ -174,6 +182,10 @@ void TParserMain::CreateMenus() {
     Edit1->addAction(EditPaste1);
     Edit1->addAction(EditFind1);
     connect(Edit1, &QMenu::aboutToShow, this, &TParserMain::UpdateEditActions);
+
+    View1 = menuBar()->addMenu(QStringLiteral("&View"));
+    View1->setObjectName(QStringLiteral("View1"));
+    View1->addAction(StreamGraph1);
 
     menuBar()->addAction(Reload1);
 
@@ -360,6 +372,7 @@ void TParserMain::Render(bool treeChanged) {
     const QString size = Q(document_.SizeEditText());
     if (SizeEdit->text() != size) SizeEdit->setText(size);
     Reload1->setEnabled(document_.ReloadEnabled());
+    StreamGraph1->setEnabled(HasSampleTables(document_));
     BOX_Description->Refresh();
     FILEInfo->Refresh();
     if (treeChanged) {
@@ -368,7 +381,44 @@ void TParserMain::Render(bool treeChanged) {
         const QModelIndex root = treeModel_->IndexOfNode(0);
         if (root.isValid()) TreeView1->setCurrentIndex(root);
         TreeView1->scrollToTop();
+        // An open graph follows the file.
+        if (graphWindow_ && graphWindow_->isVisible()) {
+            if (HasSampleTables(document_)) StreamGraph1Execute();
+            else graphWindow_->close();
+        }
     }
+}
+
+void TParserMain::StreamGraph1Execute() {
+    if (!HasSampleTables(document_)) return;
+    std::optional<SampleList> list = BuildDocumentSampleList(document_);
+    if (!list) return;
+    if (!graphWindow_) {
+        graphWindow_ = new StreamGraphWindow(this);
+        graphWindow_->setWindowFlag(Qt::Window);
+        graphWindow_->OnSampleActivated = [this](const SampleTrack& t, const Sample& s) { ShowSampleSource(t, s); };
+    }
+    graphWindow_->SetSamples(std::move(*list), Q(document_.FileName()), document_.Avi() != nullptr);
+    graphWindow_->show();
+    graphWindow_->raise();
+    graphWindow_->activateWindow();
+}
+
+void TParserMain::ShowSampleSource(const SampleTrack& track, const Sample& sample) {
+    if (track.tableNode < 0) return;
+    const std::int64_t line = ClickSampleSource(document_, track, sample);
+    Render(false);
+    const QModelIndex node = treeModel_->IndexOfNode(track.tableNode);
+    if (node.isValid()) {
+        TreeView1->setCurrentIndex(node);
+        TreeView1->scrollTo(node);
+    }
+    if (line >= 0) {
+        BOX_Description->Select({line, 0}, {line, static_cast<int>(BOX_Description->LineText(line).size())});
+        BOX_Description->verticalScrollBar()->setValue(static_cast<int>(line));
+    }
+    raise();
+    activateWindow();
 }
 
 QWidget* TParserMain::FocusedTextControl() const {

@@ -21,6 +21,9 @@ class QTreeView;
 
 namespace kestrova {
 
+struct Sample;
+struct SampleTrack;
+class StreamGraphWindow;
 class HexEntry;
 class LinePane;
 class NodeTreeModel;
@@ -48,6 +51,10 @@ public:
     void Reload1Click();
     void Button1Click();
     void HelpAbout1Execute();
+    void StreamGraph1Execute();
+    // A double-click on a sample in the graph: its table node and line are selected.
+    void ShowSampleSource(const SampleTrack& track, const Sample& sample);
+    StreamGraphWindow* GraphWindow() const { return graphWindow_; }
 
     QAction* FileNew1 = nullptr;
     QAction* FileOpen1 = nullptr;
@@ -60,9 +67,11 @@ public:
     QAction* EditFind1 = nullptr;
     QAction* Reload1 = nullptr;
     QAction* HelpAbout1 = nullptr;
+    QAction* StreamGraph1 = nullptr;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
+    QMenu* View1 = nullptr;
     QMenu* Help1 = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
@@ -95,6 +104,7 @@ private:
     Document document_;
     NodeTreeModel* treeModel_ = nullptr;
     TOrvAboutBox* aboutBox_ = nullptr;
+    StreamGraphWindow* graphWindow_ = nullptr;
 };
 
 }  // namespace kestrova

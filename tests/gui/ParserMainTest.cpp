@@ -82,16 +82,17 @@ private slots:
     void menusHaveTheirTextsShortcutsAndStates() {
         TParserMain& w = Shown();
         const QList<QAction*> bar = w.menuBar()->actions();
-        QCOMPARE(bar.size(), 4);
+        QCOMPARE(bar.size(), 5);
         QCOMPARE(bar[0]->text(), QStringLiteral("&File"));
         QCOMPARE(bar[0]->statusTip(), QStringLiteral("File related commands"));
         QCOMPARE(bar[1]->text(), QStringLiteral("&Edit"));
         QCOMPARE(bar[1]->statusTip(), QStringLiteral("Edit commands"));
+        QCOMPARE(bar[2]->text(), QStringLiteral("&View"));  // the stream graph's menu
         // Reload is a command on the bar itself.
-        QCOMPARE(bar[2], w.Reload1);
-        QVERIFY(bar[2]->menu() == nullptr);
-        QCOMPARE(bar[3]->text(), QStringLiteral("&Help"));
-        QCOMPARE(bar[3]->statusTip(), QStringLiteral("Help topics"));
+        QCOMPARE(bar[3], w.Reload1);
+        QVERIFY(bar[3]->menu() == nullptr);
+        QCOMPARE(bar[4]->text(), QStringLiteral("&Help"));
+        QCOMPARE(bar[4]->statusTip(), QStringLiteral("Help topics"));
 
         struct Item {
             QAction* action;

@@ -1,7 +1,9 @@
 // For screenshots under Xvfb: the window as the user would see it after
 // opening FILE and clicking the tree node with absolute index NODE.
-// Without arguments it shows the window as it starts; --about opens the about box.
-//   kestrova_window_shot [--about] [FILE [NODE]]
+// Without arguments it shows the window as it starts; --about opens the about box;
+// --graph opens the stream graph on track TRACK (0-based), showing its first SPAN
+// seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width.
+//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [FILE [NODE]]
 
 #include <QApplication>
 #include <QTest>
@@ -12,8 +14,10 @@
 #include <iostream>
 
 #include "shell/qt/AboutBox.h"
+#include "shell/qt/GraphView.h"
 #include "shell/qt/NodeTreeModel.h"
 #include "shell/qt/ParserMain.h"
+#include "shell/qt/StreamGraph.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -27,6 +31,25 @@ int main(int argc, char** argv) {
     if (args.size() >= 2 && args.at(1) == QLatin1String("--about")) {
         args.removeAt(1);
         QTimer::singleShot(600, &window, [&window] { window.HelpAbout1->trigger(); });
+    }
+    if (args.size() >= 5 && args.at(1) == QLatin1String("--graph")) {
+        const int track = args.at(2).toInt();
+        const double span = args.at(3).toDouble();
+        const double hover = args.at(4).toDouble() / 100.0;
+        args.remove(1, 4);
+        QTimer::singleShot(400, &window, [&window, track, span, hover] {
+            window.StreamGraph1->trigger();
+            kestrova::StreamGraphWindow* graph = window.GraphWindow();
+            if (!graph) return;
+            graph->move(0, 0);
+            graph->ChooseTrack(track);
+            if (span > 0) graph->Graph->SetViewRange(0, span);
+            QTimer::singleShot(300, graph, [graph, hover] {
+                const QRect plot = graph->Graph->PlotRect();
+                const QPoint at(plot.left() + static_cast<int>(plot.width() * hover), plot.center().y());
+                QTest::mouseMove(graph->Graph, at);
+            });
+        });
     }
     if (args.size() >= 2) {
         window.OpenFile(args.at(1));
