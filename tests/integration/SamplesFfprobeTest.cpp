@@ -139,7 +139,9 @@ TEST_P(SamplesMatchFfprobe, SizeOffsetKeyAndDecodeTime) {
             EXPECT_EQ(mine[i].size, p.rows[i].size);
             EXPECT_EQ(mine[i].pos, p.rows[i].pos);
             EXPECT_EQ(mine[i].key, p.rows[i].key);
-            if (times) EXPECT_EQ(difference(i), shift);
+            if (times) {
+                EXPECT_EQ(difference(i), shift);
+            }
         }
     }
 }

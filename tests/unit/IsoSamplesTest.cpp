@@ -170,8 +170,9 @@ TEST(IsoSamples, TablesExpandIntoSamples) {
         EXPECT_EQ(t.codec, Fourcc("avc1"));
         // Each duration is the step to the next decoding time.
         for (std::size_t i = 0; i + 1 < t.samples.size(); ++i)
-            if (t.samples[i + 1].number == t.samples[i].number + 1)
+            if (t.samples[i + 1].number == t.samples[i].number + 1) {
                 EXPECT_EQ(t.samples[i].duration, t.samples[i + 1].dts - t.samples[i].dts);
+            }
     }
 }
 
