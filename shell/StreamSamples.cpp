@@ -54,6 +54,7 @@ std::int64_t ClickSampleSource(Document& doc, const SampleTrack& track, const Sa
         if (!suffix.empty() && (line.size() < suffix.size() ||
                                 line.compare(line.size() - suffix.size(), suffix.size(), suffix) != 0))
             continue;
+        doc.SelectLine(static_cast<std::int64_t>(i));
         return static_cast<std::int64_t>(i);
     }
     return -1;

@@ -17,9 +17,10 @@ bool HasSampleTables(const Document& doc);
 // stz2, idx1); nullopt when no MP4/3GP or AVI file is open or it cannot be read.
 std::optional<SampleList> BuildDocumentSampleList(const Document& doc);
 
-// Clicks the tree node that lists the sample (stsz, stz2 or idx1) and returns
-// the description line of the sample itself ("   Sample #n" of stsz; the key
-// frame's entry of idx1), or -1 when that table has no line for it.
+// Clicks the tree node that lists the sample (stsz, stz2 or idx1), selects the
+// description line of the sample itself ("   Sample #n" of stsz; the key
+// frame's entry of idx1), which lights its bytes, and returns that line; -1
+// when the table has no line for it.
 std::int64_t ClickSampleSource(Document& doc, const SampleTrack& track, const Sample& sample);
 
 }  // namespace kestrova

@@ -154,7 +154,7 @@ TEST(AviSamples, DoubleClickLeadsToTheKeyFramesIndexLine) {
     ASSERT_GE(line, 0);
     const std::uint64_t idx1 = avi.Parse().records[static_cast<std::size_t>(video.tableNode - 1)].offset;
     EXPECT_EQ(lines[static_cast<std::size_t>(line)], "Sample #3   : (" + Hex32Text(idx1 + 8 + 3 * 16) + ")");
-    EXPECT_EQ(avi.Doc().OffsetEditText(), UpperHexText(idx1));
+    EXPECT_EQ(avi.Doc().SelectedLine(), line);
 
     // A frame that is not a key frame has no line of its own: the index is shown.
     EXPECT_EQ(ClickSampleSource(avi.Doc(), video, video.samples[1]), -1);

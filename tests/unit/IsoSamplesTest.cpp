@@ -197,6 +197,9 @@ TEST(IsoSamples, TracksKeepTheirOwnTablesAndTheStszNodeLeadsBack) {
     const std::int64_t line = ClickSampleSource(l->doc, audio, audio.samples[1]);
     ASSERT_GE(line, 0);
     EXPECT_EQ(l->doc.BoxDescriptionPane().Lines()[static_cast<std::size_t>(line)], "   Sample #2   : 9 (0X00000009)");
+    EXPECT_EQ(l->doc.SelectedLine(), line);
+    ASSERT_TRUE(l->doc.Highlight());
+    EXPECT_EQ(l->doc.HighlightedBytesText(), "00 00 00 09");  // the entry's own bytes are lit
     EXPECT_EQ(l->doc.Tree().Nodes()[static_cast<std::size_t>(audio.tableNode)].caption, "stsz");
     EXPECT_NE(audio.tableNode, video.tableNode);
     EXPECT_EQ(ClickSampleSource(l->doc, video, video.samples[2]), line + 1);
