@@ -18,6 +18,7 @@
 #include "common/NumberPatterns.h"
 #include "shell/Document.h"
 #include "support/Process.h"
+#include "support/RangeChecker.h"
 
 namespace kestrova {
 namespace {
@@ -286,7 +287,8 @@ TEST_P(AviFfmpeg, ChunksIndexStreamsAndSummaryMatchFfprobe) {
                                 "Rate             : " + DecHex32Text(p.Stream(0).dwRate, {})),
                       lines.end());
         }
-    }
+    }    // Every value shown knows its bytes.
+    EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, AviFfmpeg, ::testing::ValuesIn(GeneratedFiles()),
@@ -319,6 +321,7 @@ TEST(AviFfmpegDump, RecordsOfAnAviFileInTheDumpJson) {
     }
     EXPECT_EQ(open["records"][0]["listType"], "AVI ");
     EXPECT_EQ(open["fileInfo"][0], "* AVI Header(AVIX) 정보");
+    EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
@@ -384,6 +387,7 @@ TEST(AviFfmpegOpenDml, FileOverOneGibHasItsAvixPartAndOdmlHeader) {
     doc.TreeView1Click(avixNode);
     EXPECT_EQ(doc.BoxDescriptionPane().Lines().back(), "Data Size    : " + GroupedText(doc.FileSize(), {}) + " Byte");
     EXPECT_EQ(doc.SizeEditText(), "100000");
+    EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
 }
 
 TEST(AviCorpus, RealFilesMatchFfprobeAndDescribeEveryNode) {
@@ -417,7 +421,8 @@ TEST(AviCorpus, RealFilesMatchFfprobeAndDescribeEveryNode) {
             EXPECT_EQ(p.summary.audioFormat.nSamplesPerSec, std::stoul((*audio)["sample_rate"].get<std::string>()));
             EXPECT_EQ(p.summary.audioFormat.nChannels, (*audio)["channels"].get<unsigned>());
         }
-        for (std::size_t n = 1; n < doc.Tree().Count(); ++n) doc.TreeView1Click(static_cast<std::int64_t>(n));
+        // Clicks every node; every value shown knows its bytes.
+        EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
         doc.TreeView1Click(0);
         EXPECT_EQ(doc.FileInfoPane().Lines().front(), "* AVI Header(AVIX) 정보");
     }

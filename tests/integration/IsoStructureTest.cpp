@@ -15,6 +15,7 @@
 #include "shell/Document.h"
 #include "support/BoxWriter.h"
 #include "support/Process.h"
+#include "support/RangeChecker.h"
 
 namespace kestrova {
 namespace {
@@ -121,7 +122,8 @@ TEST_P(FfmpegIsoFile, TreeMatchesFfprobe) {
     std::string brands;
     for (std::size_t i = 8; i < lines.size(); ++i) brands += lines[i].substr(3, 4);
     EXPECT_EQ(brands, tags["compatible_brands"].get<std::string>());
-    EXPECT_EQ(lines[6], "Minor version : " + DecHex16Text(std::stoul(tags["minor_version"].get<std::string>()) & 0xFFFF, {}));
+    EXPECT_EQ(lines[6], "Minor version : " + DecHex16Text(std::stoul(tags["minor_version"].get<std::string>()) & 0xFFFF, {}));    // Every value shown knows its bytes.
+    EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,6 +160,7 @@ TEST(CorpusIsoFiles, EveryBoxFfprobeWalksIsInTheTree) {
             if (std::get<2>(box) == 0) continue;
             EXPECT_TRUE(ours.count(box)) << entry.path().filename() << ": " << Describe({box});
         }
+        EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{}) << entry.path().filename();
         ++compared;
     }
     EXPECT_GT(compared, 40);

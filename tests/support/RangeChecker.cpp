@@ -1,6 +1,5 @@
 #include "support/RangeChecker.h"
 
-#include <cstdlib>
 #include <optional>
 #include <regex>
 #include <set>
@@ -58,8 +57,9 @@ bool ShowsValue(const std::string& line, const Value& v) {
     return line.rfind("   ", 0) == 0 && std::regex_match(v.text, bare);
 }
 
-// A field that could not be read shows as zero and has no range.
+// A field that could not be read shows as zero and has no range; so has an empty text.
 bool ShowsZero(const std::string& text) {
+    if (text == "\"\"") return true;
     if (const std::optional<std::uint64_t> v = WholeFieldValue(text)) return *v == 0;
     return text.find("(0000000000)") != std::string::npos || text == CompressionText(0) ||
            text == AudioFormatText(0);
@@ -94,11 +94,6 @@ bool IsBitField(std::uint64_t value, std::uint64_t bytes, unsigned bits) {
 
 }  // namespace
 
-bool IsoRangesChecked() {
-    const char* env = std::getenv("KESTROVA_CHECK_ISO_RANGES");
-    return kCheckIsoRanges || (env && std::string(env) == "1");
-}
-
 std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string& where) {
     std::vector<std::string> failures;
     const bool iso = doc.FileKind() & kFileKindIso;
@@ -132,6 +127,9 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
         for (std::size_t k = 0; k < bytes.size(); ++k)
             number = iso ? number << 8 | bytes[k] : number | std::uint64_t{bytes[k]} << (8 * k);
         if (*value == number) continue;
+        // A four-character code that is not text shows in hexadecimal, in file order.
+        if (!iso && r.length == 4 && *value == (std::uint64_t{bytes[0]} << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3]))
+            continue;
         // Bits and descriptor lengths read from these bytes, on the ISO side.
         if (iso && (ExpandableLength(bytes) == *value || IsBitField(*value, number, static_cast<unsigned>(8 * r.length))))
             continue;
@@ -144,7 +142,7 @@ std::vector<std::string> CheckDescriptionRanges(Document& doc) {
     std::vector<std::string> failures;
     const bool iso = doc.FileKind() & kFileKindIso;
     const bool avi = doc.FileKind() & kFileKindAvi;
-    if (!(avi || (iso && IsoRangesChecked()))) return failures;
+    if (!(avi || (iso && kCheckIsoRanges))) return failures;
     constexpr std::size_t kMaxFailures = 40;
     for (std::size_t node = 1; node < doc.Tree().Count() && failures.size() < kMaxFailures; ++node) {
         doc.TreeView1Click(static_cast<std::int64_t>(node));
