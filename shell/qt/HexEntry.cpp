@@ -1,16 +1,40 @@
 #include "shell/qt/HexEntry.h"
 
 #include <QKeyEvent>
+#include <QValidator>
 
 #include "shell/Document.h"
 
 namespace kestrova {
 
-HexEntry::HexEntry(int maxLength, QWidget* parent) : QLineEdit(parent) {
-    setMaxLength(maxLength);
+// An edit may not make the text longer than the limit, or longer than it was:
+// a longer text the program set can still be shortened or changed in place.
+class TypingLimitValidator : public QValidator {
+public:
+    explicit TypingLimitValidator(HexEntry* entry) : QValidator(entry), entry_(entry) {}
+    State validate(QString& input, int&) const override {
+        if (entry_->programSetting_ || input.size() <= entry_->typingLimit_ || input.size() <= entry_->shownLength_)
+            return Acceptable;
+        return Invalid;
+    }
+
+private:
+    HexEntry* entry_;
+};
+
+HexEntry::HexEntry(int typingLimit, QWidget* parent) : QLineEdit(parent), typingLimit_(typingLimit) {
+    setValidator(new TypingLimitValidator(this));
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { shownLength_ = static_cast<int>(text.size()); });
+    shownLength_ = static_cast<int>(text().size());
     // Composed input would bypass the filter; drops belong to the window (they open files).
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAcceptDrops(false);
+}
+
+void HexEntry::SetProgramText(const QString& text) {
+    programSetting_ = true;
+    setText(text);
+    programSetting_ = false;
 }
 
 void HexEntry::keyPressEvent(QKeyEvent* event) {

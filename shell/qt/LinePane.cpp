@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kMargin = 2;
 constexpr int kLeading = 2;
+// Lit bytes and the current line: one colour, so that the two panes answer each other.
+const QColor kLit(255, 226, 130);
 
 // Columns a UTF-8 line takes in a fixed-pitch font: characters from U+0800 up
 // (Hangul among them) come from a wider fallback font, so count them twice.
@@ -59,6 +61,7 @@ void LinePane::Refresh() {
     const bool hadSelection = HasSelection();
     anchor_ = cursor_ = Position{};
     selecting_ = false;
+    currentLine_.reset();
 
     std::size_t columns = 0;
     if (source_)
@@ -107,6 +110,51 @@ void LinePane::Select(Position from, Position to) {
 
 void LinePane::copy() const {
     if (HasSelection()) QApplication::clipboard()->setText(SelectedText());
+    else if (copyText_ && copyAvailable_ && copyAvailable_()) QApplication::clipboard()->setText(copyText_());
+}
+
+bool LinePane::CanCopy() const { return HasSelection() || (copyAvailable_ && copyAvailable_()); }
+
+void LinePane::SetCopyFallback(std::function<bool()> available, std::function<QString()> text) {
+    copyAvailable_ = std::move(available);
+    copyText_ = std::move(text);
+}
+
+void LinePane::SetMarks(Marks marks) {
+    marks_ = std::move(marks);
+    viewport()->update();
+}
+
+void LinePane::SetCurrentLine(std::optional<std::int64_t> line) {
+    if (line && (*line < 0 || *line >= LineCount())) line.reset();
+    if (line == currentLine_) return;
+    currentLine_ = line;
+    viewport()->update();
+}
+
+void LinePane::ScrollToLine(std::int64_t line, int column) {
+    if (line < 0 || line >= LineCount()) return;
+    const int visibleLines = std::max(1, viewport()->height() / lineHeight_);
+    QScrollBar* v = verticalScrollBar();
+    if (line < v->value() || line >= v->value() + visibleLines)
+        v->setValue(static_cast<int>(std::max<std::int64_t>(0, line - visibleLines / 3)));
+    const QFontMetrics fm(font());
+    const int x = fm.horizontalAdvance(LineText(line).left(column)) + kMargin;
+    QScrollBar* h = horizontalScrollBar();
+    if (x < h->value() || x > h->value() + viewport()->width() - 4 * charWidth_)
+        h->setValue(std::max(0, x - kMargin - 4 * charWidth_));
+}
+
+void LinePane::MoveCurrentLine(std::int64_t to) {
+    const std::int64_t count = LineCount();
+    if (count == 0) return;
+    to = std::clamp<std::int64_t>(to, 0, count - 1);
+    SetCurrentLine(to);
+    const int visibleLines = std::max(1, viewport()->height() / lineHeight_);
+    QScrollBar* v = verticalScrollBar();
+    if (to < v->value()) v->setValue(static_cast<int>(to));
+    else if (to >= v->value() + visibleLines) v->setValue(static_cast<int>(to - visibleLines + 1));
+    emit currentLineMoved(to);
 }
 
 void LinePane::selectAll() {
@@ -176,6 +224,22 @@ LinePane::Position LinePane::PositionAt(const QPoint& point) const {
     return {line, ColumnAt(text, x)};
 }
 
+LinePane::Position LinePane::CharacterAt(const QPoint& point) const {
+    Position p = PositionAt(point);
+    const QString text = LineText(p.line);
+    const int x = point.x() + horizontalScrollBar()->value() - kMargin;
+    const QFontMetrics fm(font());
+    // The first character whose right edge lies past x.
+    int lo = 0, hi = text.size();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (fm.horizontalAdvance(text.left(mid + 1)) <= x) lo = mid + 1;
+        else hi = mid;
+    }
+    p.column = x < 0 ? 0 : lo;
+    return p;
+}
+
 void LinePane::EnsureVisible(const Position& p) {
     const int visibleLines = std::max(1, viewport()->height() / lineHeight_);
     QScrollBar* v = verticalScrollBar();
@@ -211,6 +275,15 @@ void LinePane::paintEvent(QPaintEvent*) {
         const int baseline = y + kLeading / 2 + fm.ascent();
         const int width = fm.horizontalAdvance(text);
         widest = std::max(widest, width);
+
+        if (currentLine_ == line) painter.fillRect(QRect(0, y, viewport()->width(), lineHeight_), kLit);
+        if (marks_) {
+            for (const auto& [first, last] : marks_(line, text)) {
+                const int x0 = xOrigin + fm.horizontalAdvance(text.left(first));
+                const int x1 = xOrigin + fm.horizontalAdvance(text.left(last));
+                painter.fillRect(QRect(x0, y, x1 - x0, lineHeight_), kLit);
+            }
+        }
 
         if (selection && line >= from.line && line <= to.line) {
             const int start = line == from.line ? std::min<int>(from.column, text.size()) : 0;
@@ -259,7 +332,15 @@ void LinePane::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LinePane::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) selecting_ = false;
+    if (event->button() == Qt::LeftButton && selecting_) {
+        selecting_ = false;
+        // A click selects no text; a drag does, and is no click.
+        if (!HasSelection() && !(event->modifiers() & Qt::ShiftModifier) && LineCount() > 0) {
+            const Position at = CharacterAt(event->position().toPoint());
+            if (lineCursor_) SetCurrentLine(at.line);
+            emit clicked(at.line, at.column);
+        }
+    }
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
 
@@ -287,6 +368,25 @@ void LinePane::keyPressEvent(QKeyEvent* event) {
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    if (lineCursor_ && LineCount() > 0) {
+        const int page = std::max(1, viewport()->height() / lineHeight_ - 1);
+        // Without a current line the first key lands on the top line in sight.
+        const std::int64_t at = currentLine_.value_or(v->value());
+        const bool fresh = !currentLine_;
+        switch (event->key()) {
+        case Qt::Key_Up: MoveCurrentLine(fresh ? at : at - 1); return;
+        case Qt::Key_Down: MoveCurrentLine(fresh ? at : at + 1); return;
+        case Qt::Key_PageUp: MoveCurrentLine(at - page); return;
+        case Qt::Key_PageDown: MoveCurrentLine(at + page); return;
+        case Qt::Key_Home:
+            if (ctrl) return MoveCurrentLine(0);
+            break;
+        case Qt::Key_End:
+            if (ctrl) return MoveCurrentLine(LineCount() - 1);
+            break;
+        default: break;
+        }
+    }
     switch (event->key()) {
     case Qt::Key_Up: v->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
     case Qt::Key_Down: v->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;

@@ -7,7 +7,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrova {
@@ -38,7 +41,27 @@ public:
     QString SelectedText() const;
     void Select(Position from, Position to);
     Position PositionAt(const QPoint& viewportPoint) const;
+    // The character under a point (not the boundary nearest to it); the column
+    // is the line's length past its end.
+    Position CharacterAt(const QPoint& viewportPoint) const;
     int LineHeight() const { return lineHeight_; }
+
+    // A current line that the arrow keys move (instead of scrolling) and that
+    // shows as a lit band; none until set or moved to.
+    void SetLineCursor(bool on) { lineCursor_ = on; }
+    std::optional<std::int64_t> CurrentLine() const { return currentLine_; }
+    void SetCurrentLine(std::optional<std::int64_t> line);
+    // Lit stretches of a line, as [first, last) columns, asked for the lines in sight.
+    using Marks = std::function<std::vector<std::pair<int, int>>(std::int64_t line, const QString& text)>;
+    void SetMarks(Marks marks);
+    std::vector<std::pair<int, int>> MarksAt(std::int64_t line) const {
+        return marks_ && line >= 0 && line < LineCount() ? marks_(line, LineText(line)) : std::vector<std::pair<int, int>>{};
+    }
+    // What Copy takes when no text is selected, and whether there is any.
+    void SetCopyFallback(std::function<bool()> available, std::function<QString()> text);
+    bool CanCopy() const;
+    // Brings a line into sight: where it is when it already is, else a third down.
+    void ScrollToLine(std::int64_t line, int column = 0);
 
 public slots:
     void copy() const;
@@ -47,6 +70,10 @@ public slots:
 
 signals:
     void selectionChanged();
+    // A press and release of the left button that selected no text.
+    void clicked(std::int64_t line, int character);
+    // The arrow keys (or paging keys) moved the current line.
+    void currentLineMoved(std::int64_t line);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +92,7 @@ private:
     void WidenFor(int textWidth);
     void EnsureVisible(const Position& p);
     int ColumnAt(const QString& text, int x) const;
+    void MoveCurrentLine(std::int64_t to);
 
     const Pane* source_ = nullptr;
     std::uint64_t shownRevision_ = 0;
@@ -75,6 +103,11 @@ private:
     Position anchor_;
     Position cursor_;
     bool selecting_ = false;
+    bool lineCursor_ = false;
+    std::optional<std::int64_t> currentLine_;
+    Marks marks_;
+    std::function<bool()> copyAvailable_;
+    std::function<QString()> copyText_;
 };
 
 }  // namespace kestrova

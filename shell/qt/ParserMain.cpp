@@ -25,6 +25,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "shell/HexView.h"
 #include "shell/qt/AboutBox.h"
 #include "shell/qt/HexEntry.h"
 #include "shell/qt/LinePane.h"
@@ -300,6 +301,30 @@ void TParserMain::CreatePanes() {
     connect(BOX_Description, &LinePane::selectionChanged, this, &TParserMain::UpdateEditActions);
     connect(FILEInfo, &LinePane::selectionChanged, this, &TParserMain::UpdateEditActions);
 
+    // A description line and the bytes it was read from light together.
+    BOX_Description->SetLineCursor(true);
+    connect(BOX_Description, &LinePane::clicked, this,
+            [this](std::int64_t line, int) { SelectDescriptionLine(line); });
+    connect(BOX_Description, &LinePane::currentLineMoved, this, &TParserMain::SelectDescriptionLine);
+    connect(FILEInfo, &LinePane::clicked, this, &TParserMain::ClickFileInfo);
+    FILEInfo->SetMarks([this](std::int64_t line, const QString&) {
+        std::vector<std::pair<int, int>> marks;
+        const auto& lit = document_.Highlight();
+        const auto& rows = document_.FileInfoPane().Lines();
+        if (!lit || !document_.Dump() || line < 0 || static_cast<std::size_t>(line) >= rows.size()) return marks;
+        for (const auto& [first, last] : HexRowSpans(rows[static_cast<std::size_t>(line)], lit->offset, lit->End()))
+            marks.emplace_back(static_cast<int>(first), static_cast<int>(last));
+        return marks;
+    });
+    // Copy there takes the selected text, else the lit bytes.
+    FILEInfo->SetCopyFallback(
+        [this] {
+            const auto& lit = document_.Highlight();
+            const auto& dump = document_.Dump();
+            return lit && dump && lit->offset < dump->offset + dump->length && dump->offset < lit->End();
+        },
+        [this] { return Q(document_.HighlightedBytesText()); });
+
     layout->addWidget(TreeView1);
     layout->addWidget(BOX_Description, 1);
     layout->addWidget(FILEInfo);
@@ -364,17 +389,51 @@ void TParserMain::TreeView1Click() {
     QApplication::restoreOverrideCursor();
 }
 
+void TParserMain::SelectDescriptionLine(std::int64_t line) {
+    document_.SelectLine(line);
+    Render(false);
+    // The line stays current even when it shows no bytes, so that the arrow keys go on from it.
+    BOX_Description->SetCurrentLine(line);
+    ScrollToHighlight();
+}
+
+void TParserMain::ClickFileInfo(std::int64_t line, int character) {
+    const auto& rows = document_.FileInfoPane().Lines();
+    std::optional<std::uint64_t> byte;
+    if (document_.Dump() && line >= 0 && static_cast<std::size_t>(line) < rows.size() && character >= 0)
+        byte = HexRowByteAt(rows[static_cast<std::size_t>(line)], static_cast<std::size_t>(character));
+    // A click beside the bytes puts the light out.
+    if (byte) document_.SelectByte(*byte);
+    else document_.SelectLine(-1);
+    Render(false);
+    if (const auto& selected = document_.SelectedLine()) BOX_Description->ScrollToLine(*selected);
+}
+
+void TParserMain::ScrollToHighlight() {
+    const auto& lit = document_.Highlight();
+    const auto& dump = document_.Dump();
+    if (!lit || !dump) return;
+    const std::uint64_t first = std::max(lit->offset, dump->offset);
+    const std::optional<std::int64_t> line = document_.DumpLineOf(first);
+    if (!line) return;
+    const std::optional<HexRowLayout> row =
+        ParseHexRow(document_.FileInfoPane().Lines()[static_cast<std::size_t>(*line)]);
+    FILEInfo->ScrollToLine(*line, row ? static_cast<int>(row->HexAt(static_cast<unsigned>(first & 15))) : 0);
+}
+
 void TParserMain::Render(bool treeChanged) {
     setWindowTitle(Q(document_.Caption()));
     StatusText->setText(Q(document_.StatusText()));
     const QString offset = Q(document_.OffsetEditText());
-    if (OffsetEdit->text() != offset) OffsetEdit->setText(offset);
+    if (OffsetEdit->text() != offset) OffsetEdit->SetProgramText(offset);
     const QString size = Q(document_.SizeEditText());
-    if (SizeEdit->text() != size) SizeEdit->setText(size);
+    if (SizeEdit->text() != size) SizeEdit->SetProgramText(size);
     Reload1->setEnabled(document_.ReloadEnabled());
     StreamGraph1->setEnabled(HasSampleTables(document_));
     BOX_Description->Refresh();
     FILEInfo->Refresh();
+    BOX_Description->SetCurrentLine(document_.SelectedLine());
+    FILEInfo->viewport()->update();
     if (treeChanged) {
         treeModel_->Rebuild(&document_.Tree());
         TreeView1->expandAll();
@@ -387,6 +446,7 @@ void TParserMain::Render(bool treeChanged) {
             else graphWindow_->close();
         }
     }
+    UpdateEditActions();
 }
 
 void TParserMain::StreamGraph1Execute() {
@@ -436,7 +496,7 @@ void TParserMain::UpdateEditActions() {
         cut = copy && !entry->isReadOnly();
         paste = !entry->isReadOnly() && !QApplication::clipboard()->text().isEmpty();
     } else if (auto* pane = qobject_cast<LinePane*>(focused)) {
-        copy = pane->HasSelection();
+        copy = pane->CanCopy();
     }
     EditCut1->setEnabled(cut);
     EditCopy1->setEnabled(copy);

@@ -96,6 +96,12 @@ private:
     void CreateToolBar();
     void CreatePanes();
     void TreeView1Click();
+    // A click on a description line (or the arrow keys moving to it).
+    void SelectDescriptionLine(std::int64_t line);
+    // A click in FILEInfo, on a byte of the dump or elsewhere.
+    void ClickFileInfo(std::int64_t line, int character);
+    // Scrolls the first lit byte of FILEInfo into sight.
+    void ScrollToHighlight();
     // Shows what the Document holds; treeChanged after an open.
     void Render(bool treeChanged);
     void UpdateEditActions();

@@ -200,9 +200,9 @@ private slots:
         QVERIFY(!w.ToolButton4->isEnabled());
         QCOMPARE(w.Button1->text(), QStringLiteral("Read Offset"));
         QCOMPARE(w.OffsetEdit->text(), QStringLiteral("0"));
-        QCOMPARE(w.OffsetEdit->maxLength(), 8);
+        QCOMPARE(w.OffsetEdit->TypingLimit(), 8);
         QCOMPARE(w.SizeEdit->text(), QStringLiteral("0"));
-        QCOMPARE(w.SizeEdit->maxLength(), 6);
+        QCOMPARE(w.SizeEdit->TypingLimit(), 6);
 
         QCOMPARE(PaneLines(w.BOX_Description), ToQt(WelcomeText()));
         QVERIFY(PaneLines(w.BOX_Description).contains(QStringLiteral("[수정 사항]")));
@@ -272,7 +272,7 @@ private slots:
             QTest::keyClick(entry, Qt::Key_Backspace);
             QCOMPARE(entry->text(), QString());
             QTest::keyClicks(entry, QStringLiteral("0a1b-2cz3d.4eF5678"));
-            const QString expected = QStringLiteral("0A1B2C3D4EF5678").left(entry->maxLength());
+            const QString expected = QStringLiteral("0A1B2C3D4EF5678").left(entry->TypingLimit());
             QCOMPARE(entry->text(), expected);
         }
         QCOMPARE(w.OffsetEdit->text().size(), 8);

@@ -1,11 +1,13 @@
 // For screenshots under Xvfb: the window as the user would see it after
-// opening FILE and clicking the tree node with absolute index NODE.
+// opening FILE, clicking the tree node with absolute index NODE and then line
+// LINE (from 0) of the description, which lights that line's bytes.
 // Without arguments it shows the window as it starts; --about opens the about box;
 // --graph opens the stream graph on track TRACK (0-based), showing its first SPAN
 // seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width.
-//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [FILE [NODE]]
+//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [FILE [NODE [LINE]]]
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -15,6 +17,7 @@
 
 #include "shell/qt/AboutBox.h"
 #include "shell/qt/GraphView.h"
+#include "shell/qt/LinePane.h"
 #include "shell/qt/NodeTreeModel.h"
 #include "shell/qt/ParserMain.h"
 #include "shell/qt/StreamGraph.h"
@@ -65,6 +68,20 @@ int main(int argc, char** argv) {
                 window.TreeView1->scrollTo(index);
                 QTest::mouseClick(window.TreeView1->viewport(), Qt::LeftButton, {},
                                   window.TreeView1->visualRect(index).center());
+            });
+        }
+        if (args.size() >= 4) {
+            const std::int64_t line = args.at(3).toLongLong();
+            QTimer::singleShot(900, &window, [&window, line] {
+                kestrova::LinePane* pane = window.BOX_Description;
+                if (line < 0 || line >= pane->LineCount()) {
+                    std::cerr << "no line " << line << '\n';
+                    return;
+                }
+                pane->ScrollToLine(line);
+                const int y = static_cast<int>(line - pane->verticalScrollBar()->value()) * pane->LineHeight() +
+                              pane->LineHeight() / 2;
+                QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(20, y));
             });
         }
     }
