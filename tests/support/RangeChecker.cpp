@@ -59,7 +59,8 @@ bool ShowsValue(const std::string& line, const Value& v) {
 
 // A field that could not be read shows as zero and has no range; so has an empty text.
 bool ShowsZero(const std::string& text) {
-    if (text == "\"\"") return true;
+    static const std::regex zeroFixedPoint(R"(0 \(0{10}>>16\))");
+    if (text == "\"\"" || text == "UnKnown Format" || std::regex_match(text, zeroFixedPoint)) return true;
     if (const std::optional<std::uint64_t> v = WholeFieldValue(text)) return *v == 0;
     return text.find("(0000000000)") != std::string::npos || text == CompressionText(0) ||
            text == AudioFormatText(0);
@@ -89,6 +90,13 @@ bool IsBitField(std::uint64_t value, std::uint64_t bytes, unsigned bits) {
     for (unsigned shift = 0; shift + width <= bits; ++shift)
         for (unsigned w = std::max(width, 1u); shift + w <= bits; ++w)
             if (((bytes >> shift) & (w == 64 ? ~0ull : (1ull << w) - 1)) == value) return true;
+    return false;
+}
+
+// The first `length` bytes of a wider big-endian field, the rest reading as 0.
+bool CutShort(std::uint64_t value, std::uint64_t bytes, unsigned length) {
+    for (unsigned missing = 1; length + missing <= 8; ++missing)
+        if (value == bytes << (8 * missing)) return true;
     return false;
 }
 
@@ -130,8 +138,10 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
         // A four-character code that is not text shows in hexadecimal, in file order.
         if (!iso && r.length == 4 && *value == (std::uint64_t{bytes[0]} << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3]))
             continue;
-        // Bits and descriptor lengths read from these bytes, on the ISO side.
-        if (iso && (ExpandableLength(bytes) == *value || IsBitField(*value, number, static_cast<unsigned>(8 * r.length))))
+        // Bits and descriptor lengths read from these bytes, on the ISO side; or
+        // a big-endian field cut short by the end of its box, read as its first bytes.
+        if (iso && (ExpandableLength(bytes) == *value || IsBitField(*value, number, static_cast<unsigned>(8 * r.length)) ||
+                    CutShort(*value, number, static_cast<unsigned>(r.length))))
             continue;
         fail("shows " + std::to_string(*value) + ", its bytes hold " + std::to_string(number));
     }
