@@ -217,7 +217,7 @@ TEST(IsoSamples, ClaimsOfBillionsOfSamplesStayBounded) {
     // The samples that lie in the file are listed, the rest are not, and the walk stops at the limit.
     const std::uint64_t inFile = file.size() - (kData + 398);
     EXPECT_EQ(t.samples.size(), inFile);
-    EXPECT_EQ(t.samples.back().offset, file.size() - 1);
+    EXPECT_EQ(std::uint64_t{t.samples.back().offset}, file.size() - 1);
     EXPECT_EQ(t.notes, (std::vector<std::string>{
                            "only the first 12,582,912 samples are listed (the limit of a list is 12,582,912)",
                            GroupedText(kMaxListedSamples - inFile, {}) +
