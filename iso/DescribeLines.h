@@ -42,12 +42,10 @@ public:
 
     // One numbered table entry: prefix, "#n   : ", the value; built in one string.
     void Entry(std::string_view prefix, std::size_t i, std::uint32_t v, std::uint64_t pos) {
-        std::string text;
-        text.reserve(prefix.size() + 40);
-        text.append(prefix);
-        AppendEntryNumber(text, static_cast<std::int64_t>(i));
-        AppendDecHex(text, v, 10, rs_);
-        Line(std::move(text), pos, 4);
+        scratch_.assign(prefix);
+        AppendEntryNumber(scratch_, static_cast<std::int64_t>(i));
+        AppendDecHex(scratch_, v, 10, rs_);
+        Line(std::string(scratch_), pos, 4);  // sized to fit: a long table keeps no slack
     }
 
     // The label, the moment on the next pane line and the number on the one after.
@@ -62,17 +60,16 @@ public:
     }
 
 private:
-    std::string Text(std::string_view label, std::uint64_t v, int hexWidth) const {
-        std::string text;
-        text.reserve(label.size() + 40);
-        text.append(label);
-        AppendDecHex(text, v, hexWidth, rs_);
-        return text;
+    std::string Text(std::string_view label, std::uint64_t v, int hexWidth) {
+        scratch_.assign(label);
+        AppendDecHex(scratch_, v, hexWidth, rs_);
+        return std::string(scratch_);
     }
 
     DocumentView& view_;
     const RegionalSettings& rs_;
     BodyBytes body_;
+    std::string scratch_;
 };
 
 // The range of a descriptor length's bytes, none where it was not read.

@@ -41,15 +41,16 @@ struct BoxHeader {
 };
 
 // Where a decoded box body lies in the file and how much of it was read. A
-// field has a byte range only when all of its bytes were read: a field past
-// the end of the box or the file reads as 0 and shows no range.
+// field's byte range is the part of it that was read: a field past the end of
+// the box or the file reads as 0 and has no range, one cut by that end points
+// at the bytes it was made of.
 struct BodyBytes {
     std::uint64_t offset = 0;  // absolute offset of the first byte after the box header
     std::uint64_t length = 0;  // bytes of the body that were read
     bool Has(std::uint64_t pos, std::uint64_t len) const { return pos <= length && len <= length - pos; }
     ByteRange Field(std::uint64_t pos, std::uint64_t len) const {
-        if (len == 0 || !Has(pos, len)) return {};
-        return {offset + pos, len};
+        if (len == 0 || pos >= length) return {};
+        return {offset + pos, len < length - pos ? len : length - pos};
     }
 };
 

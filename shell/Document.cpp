@@ -213,7 +213,7 @@ void Document::ShowHexRange(std::uint64_t offset, std::uint64_t size) {
     sizeEdit_ = UpperHexText(length);
     ClearDescriptionBuffer();
     HexDump(bytes, offset, static_cast<std::size_t>(length), descriptionBuffer_);
-    fileInfo_.Replace(descriptionBuffer_);
+    fileInfo_.Replace(std::move(descriptionBuffer_), {});
     dump_ = HexDumpExtent{offset, length};
 }
 

@@ -116,7 +116,9 @@ public:
         descriptionBuffer_.clear();
         descriptionRanges_.clear();
     }
-    void ShowDescription() override { boxDescription_.Replace(descriptionBuffer_, descriptionRanges_); }
+    // The buffer's texts move into the pane: nothing reads them again before the
+    // next description or dump empties the buffer, and a long table is not copied.
+    void ShowDescription() override { boxDescription_.Replace(std::move(descriptionBuffer_), descriptionRanges_); }
     void ClearBoxDescription() override { boxDescription_.Clear(); }
     void AddBoxDescriptionLine(const std::string& line) override { boxDescription_.Append(line); }
     void ClearFileInfo() override {

@@ -17,16 +17,36 @@ void Pane::Append(const std::string& text) {
     ++revision_;
 }
 
+namespace {
+
+// A plain loop: find_first_of with a set of two runs a memchr per character,
+// which dominated the click on a table of 340,000 lines.
+std::size_t FindBreak(const std::string& text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == '\n' || text[i] == '\r') return i;
+    return std::string::npos;
+}
+
+}  // namespace
+
 void Pane::Replace(const std::vector<std::string>& entries, const std::vector<ByteRange>& ranges) {
+    std::vector<std::string> copy = entries;
+    Replace(std::move(copy), ranges);
+}
+
+void Pane::Replace(std::vector<std::string>&& entries, const std::vector<ByteRange>& ranges) {
     lines_.clear();
     ranges_.clear();
     lines_.reserve(entries.size());
     const bool withRanges = ranges.size() == entries.size() && !entries.empty();
     if (withRanges) ranges_.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::size_t added = AppendSplit(entries[i]);
+        std::size_t added = 1;
+        if (FindBreak(entries[i], 0) == std::string::npos) lines_.push_back(std::move(entries[i]));
+        else added = AppendSplit(entries[i]);
         if (withRanges) ranges_.insert(ranges_.end(), added, Pack(ranges[i]));
     }
+    entries.clear();
     ++revision_;
 }
 
@@ -34,7 +54,7 @@ std::size_t Pane::AppendSplit(const std::string& text) {
     const std::size_t before = lines_.size();
     std::size_t start = 0;
     while (true) {
-        const std::size_t brk = text.find_first_of("\r\n", start);
+        const std::size_t brk = FindBreak(text, start);
         if (brk == std::string::npos) {
             // A break at the very end starts no further line.
             if (start < text.size() || start == 0) lines_.emplace_back(text, start);

@@ -23,6 +23,8 @@ public:
     // ranges is empty (no line has one) or holds one range per entry; every
     // pane line an entry splits into takes the entry's range.
     void Replace(const std::vector<std::string>& entries, const std::vector<ByteRange>& ranges);
+    // The same, taking the entries' texts over instead of copying them; entries ends up empty.
+    void Replace(std::vector<std::string>&& entries, const std::vector<ByteRange>& ranges);
     const std::vector<std::string>& Lines() const { return lines_; }
     // The range of a pane line; empty for lines without one and past the end.
     ByteRange RangeOf(std::size_t line) const {
