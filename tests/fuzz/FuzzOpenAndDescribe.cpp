@@ -1,5 +1,6 @@
 // libFuzzer target over the whole flow: open the bytes as a file, click every
-// node, and read a few ranges. Build with clang and -DKESTROVA_FUZZ=ON.
+// node, select its lines and a byte, and read a few ranges. Build with clang
+// and -DKESTROVA_FUZZ=ON.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kestrova::Document doc;
     doc.OpenFile(path);
     const std::size_t nodes = doc.Tree().Count();
-    for (std::size_t i = 0; i < nodes && i < 4096; ++i) doc.TreeView1Click(static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i < nodes && i < 4096; ++i) {
+        doc.TreeView1Click(static_cast<std::int64_t>(i));
+        // Lighting a line may dump again from where its bytes are.
+        const std::size_t lines = doc.BoxDescriptionPane().Lines().size();
+        for (std::size_t line = 4; line < lines && line < 64; line += 7) doc.SelectLine(static_cast<std::int64_t>(line));
+        if (doc.Highlight()) doc.SelectByte(doc.Highlight()->offset);
+    }
     doc.Button1Click("0", "FFFFFF");
     doc.Button1Click("FFFFFFFF", "10");
     return 0;
