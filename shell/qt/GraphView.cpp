@@ -195,13 +195,18 @@ void GraphView::Paint(QPainter& p, const QRect& area) const {
     } else {
         tallest.assign(static_cast<std::size_t>(width), 0);
         tallestKey.assign(static_cast<std::size_t>(width), 0);
+        // Columns straight from the decode times: one multiply per sample.
+        const double columnsPerUnit = 1.0 / (perPixel * scale);
+        const double startUnits = viewStart_ * scale;
+        const double lastColumn = width - 1.0;
         for (std::size_t i = first; i < end; ++i) {
             const Sample& s = samples[i];
-            const auto column =
-                static_cast<std::size_t>(std::clamp((SampleTime(s) - viewStart_) / perPixel, 0.0, width - 1.0));
+            const double at = (static_cast<double>(s.dts) - startUnits) * columnsPerUnit;
+            const auto column = static_cast<std::size_t>(at < 0 ? 0 : at > lastColumn ? lastColumn : at);
+            const std::uint32_t size = s.size;
             std::uint32_t& slot = s.key ? tallestKey[column] : tallest[column];
-            slot = std::max(slot, s.size);
-            top = std::max(top, s.size);
+            if (size > slot) slot = size;
+            if (size > top) top = size;
         }
     }
     const double sizeStep = NiceStep(top * 1.05, 5);
