@@ -92,8 +92,9 @@ ScanTotals ScanIndexes(FileSource& file, const AviParse& parse, const std::funct
                 }
                 const std::uint64_t header = *base + chunkOffset;
                 e.dataOffset = header + 8;
+                // A chunk cut short by the end of the file is still placed; one that begins past it is not.
                 e.inMovi = header >= moviBase + 4 && e.dataOffset <= moviEnd && e.length <= moviEnd - e.dataOffset &&
-                           e.dataOffset <= fileSize && e.length <= fileSize - e.dataOffset;
+                           (e.dataOffset < fileSize || (e.dataOffset == fileSize && e.length == 0));
                 if (!visit(e)) return totals;
             }
             pos += entries * 16;

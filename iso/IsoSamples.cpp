@@ -193,7 +193,7 @@ private:
         std::uint64_t leftInRun = stts.entries.empty() ? 0 : stts.entries[0].sampleCount;
         std::uint64_t dts = 0;
         std::size_t syncAt = 0;
-        std::uint64_t pastEnd = 0;
+        std::uint64_t pastEnd = 0, cutShort = 0;
         std::uint64_t i = 0;  // samples walked
 
         // Entries that move on to a later chunk, each running up to the next one.
@@ -225,9 +225,11 @@ private:
                     const std::uint64_t number = i + 1;
                     while (syncAt < sync_.size() && sync_[syncAt] < number) ++syncAt;
                     const bool key = !hasSync_ || (syncAt < sync_.size() && sync_[syncAt] == number);
-                    if (offset > fileSize || size > fileSize - offset) {
+                    // A sample cut short by the end of the file is still placed; one that begins past it is not.
+                    if (offset > fileSize || (offset == fileSize && size > 0)) {
                         ++pastEnd;
                     } else {
+                        if (size > fileSize - offset) ++cutShort;
                         Sample s;
                         s.offset = offset;
                         s.dts = dts;
@@ -248,8 +250,10 @@ private:
             Note("the chunks of stsc and " + std::string(track_.stco >= 0 ? "stco" : "co64") + " hold " + N(i) +
                  " samples, stsz lists " + N(total) + ": the last " + N(limit - i) + " are left out");
         if (pastEnd)
-            Note(N(pastEnd) + " sample" + (pastEnd == 1 ? " lies" : "s lie") +
+            Note(N(pastEnd) + " sample" + (pastEnd == 1 ? " begins" : "s begin") +
                  " past the end of the file and " + (pastEnd == 1 ? "is" : "are") + " left out");
+        if (cutShort)
+            Note(N(cutShort) + " sample" + (cutShort == 1 ? " is" : "s are") + " cut short by the end of the file");
         budget_ -= std::min<std::uint64_t>(budget_, i);
     }
 

@@ -1,6 +1,6 @@
 // libFuzzer target over the whole flow: open the bytes as a file, click every
-// node, select its lines and a byte, and read a few ranges. Build with clang
-// and -DKESTROVA_FUZZ=ON.
+// node, select its lines and a byte, read a few ranges and list the samples.
+// Build with clang and -DKESTROVA_FUZZ=ON.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "shell/Document.h"
+#include "shell/StreamSamples.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string path = "/tmp/kestrova-fuzz-" + std::to_string(getpid()) + ".bin";
@@ -30,5 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     doc.Button1Click("0", "FFFFFF");
     doc.Button1Click("FFFFFFFF", "10");
+    (void)kestrova::BuildDocumentSampleList(doc);
     return 0;
 }

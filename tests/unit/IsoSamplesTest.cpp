@@ -150,7 +150,7 @@ TEST(IsoSamples, TablesExpandIntoSamples) {
         {"samples past the end of the file",
          {Stsz(0, 3, {8, 8, 8}), {}, Stts({{3, 1}}), Stsc({{1, 1}}), Stco({kData, 0x7FFFFFF0, kData + 16}), {}, {}},
          {"#1 0 8 +0 K", "#3 2 8 +16 K"},
-         {"1 sample lies past the end of the file and is left out"}},
+         {"1 sample begins past the end of the file and is left out"}},
         {"no sample-to-chunk table",
          {Stsz(4, 2), {}, Stts({{2, 1}}), {}, Stco({kData}), {}, {}},
          {},
@@ -205,6 +205,25 @@ TEST(IsoSamples, TracksKeepTheirOwnTablesAndTheStszNodeLeadsBack) {
     EXPECT_EQ(ClickSampleSource(l->doc, video, video.samples[2]), line + 1);
 }
 
+TEST(IsoSamples, ASampleCutShortByTheEndOfTheFileIsKept) {
+    // moov first, then an mdat of 16 bytes; the chunk begins 8 bytes into them.
+    auto file = [](std::uint32_t chunk) {
+        const Tables t{Stsz(0, 3, {4, 8, 1}), {}, Stts({{3, 1}}), Stsc({{1, 3}}), Stco({chunk}), {}, {}};
+        Bytes moov = Text("moov");
+        moov = Cat({moov, Trak(1, 1000, "vide", "avc1", t)});
+        return Cat({U32(static_cast<std::uint32_t>(moov.size() + 4)), moov, Box("mdat", Zeros(16))});
+    };
+    const Bytes bytes = file(static_cast<std::uint32_t>(file(0).size() - 8));
+    const auto l = List(bytes);
+    ASSERT_TRUE(l->list);
+    ASSERT_EQ(l->list->tracks.size(), 1u);
+    const SampleTrack& t = l->list->tracks[0];
+    ASSERT_EQ(t.samples.size(), 2u);  // the third begins where the file ends
+    EXPECT_EQ(t.samples[1].offset + 4, bytes.size());
+    EXPECT_EQ(t.notes, (std::vector<std::string>{"1 sample begins past the end of the file and is left out",
+                                                 "1 sample is cut short by the end of the file"}));
+}
+
 TEST(IsoSamples, ClaimsOfBillionsOfSamplesStayBounded) {
     // One chunk near the end of the file, four billion one-byte samples claimed by every table.
     const Tables claims{Stsz(1, 0xFFFFFFFF), {}, Stts({{0xFFFFFFFF, 1}}), Stsc({{1, 0xFFFFFFFF}}), Stco({kData + 398}),
@@ -221,7 +240,7 @@ TEST(IsoSamples, ClaimsOfBillionsOfSamplesStayBounded) {
     EXPECT_EQ(t.notes, (std::vector<std::string>{
                            "only the first 12,582,912 samples are listed (the limit of a list is 12,582,912)",
                            GroupedText(kMaxListedSamples - inFile, {}) +
-                               " samples lie past the end of the file and are left out"}));
+                               " samples begin past the end of the file and are left out"}));
 }
 
 TEST(IsoSamples, MovieFragmentsAreSaidToHoldTheSamples) {

@@ -7,6 +7,7 @@
 
 #include "iso/Mp4ParseIso.h"
 #include "shell/Document.h"
+#include "shell/StreamSamples.h"
 #include "IsoFixtures.h"
 #include "support/RangeChecker.h"
 
@@ -89,6 +90,16 @@ TEST(Robustness, MutatedIsoFilesOpenAndDescribe) {
         EXPECT_TRUE(ranges.empty()) << "round " << round << ": " << ranges.front();
         doc.Button1Click("0", "FFFFFF");
         EXPECT_LE(doc.FileInfoPane().Lines().size(), 65536u + 3);
+        // Whatever the tables say, the samples listed are in decode order and begin in the file.
+        if (const std::optional<SampleList> list = BuildDocumentSampleList(doc)) {
+            for (const SampleTrack& t : list->tracks)
+                for (std::size_t i = 0; i < t.samples.size(); ++i) {
+                    ASSERT_LE(t.samples[i].offset, doc.FileSize());
+                    if (i == 0) continue;
+                    ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
+                    ASSERT_GE(t.samples[i].dts, t.samples[i - 1].dts);
+                }
+        }
         if (HasFatalFailure()) FAIL() << "round " << round;
     }
 }
