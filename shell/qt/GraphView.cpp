@@ -317,7 +317,7 @@ void GraphView::Paint(QPainter& p, const QRect& area) const {
 
     // Frame, ticks and their labels.
     p.setPen(Qt::black);
-    p.drawRect(plot);
+    p.drawRect(plot.adjusted(-1, -1, 0, 0));  // around the columns, not over the first one
     for (double v = 0; v <= sizeTop + sizeStep / 2; v += sizeStep) {
         const double y = yOfSize(v);
         p.drawLine(QPointF(plot.left() - 4, y), QPointF(plot.left(), y));

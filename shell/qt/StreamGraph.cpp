@@ -102,6 +102,8 @@ void StreamGraphWindow::SetSamples(SampleList list, const QString& fileName, boo
             if (!list_.tracks[i].samples.empty()) chosen = static_cast<int>(i);
     }
     if (chosen < 0 && !list_.tracks.empty()) chosen = 0;
+    // Every entry whole in sight.
+    TrackList->setMinimumWidth(std::min(420, TrackList->sizeHintForColumn(0) + 2 * TrackList->frameWidth() + 8));
     block.unblock();
     ChooseTrack(chosen);
 }
