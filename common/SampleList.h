@@ -10,17 +10,28 @@
 
 namespace kestrova {
 
+// A 64-bit value kept as two 32-bit halves, so that a Sample needs only 4-byte
+// alignment and takes 28 bytes without packing.
+class SplitU64 {
+public:
+    constexpr SplitU64(std::uint64_t v = 0)  // NOLINT: converts like the number it holds
+        : low_(static_cast<std::uint32_t>(v)), high_(static_cast<std::uint32_t>(v >> 32)) {}
+    constexpr operator std::uint64_t() const { return (std::uint64_t{high_} << 32) | low_; }
+
+private:
+    std::uint32_t low_;
+    std::uint32_t high_;
+};
+
 // 28 bytes: a two-hour file's half a million samples stay well under 32 bytes each.
-#pragma pack(push, 4)
 struct Sample {
-    std::uint64_t offset = 0;    // absolute file offset of the sample's first byte
-    std::uint64_t dts = 0;       // decode time in the track's timescale units
+    SplitU64 offset;             // absolute file offset of the sample's first byte
+    SplitU64 dts;                // decode time in the track's timescale units
     std::uint32_t size = 0;
     std::uint32_t duration = 0;  // in timescale units
     std::uint32_t number : 31 = 0;  // 1-based number in its track
     std::uint32_t key : 1 = 0;
 };
-#pragma pack(pop)
 static_assert(sizeof(Sample) == 28);
 
 // A list never holds more samples than this (about 350 MB); tables that claim

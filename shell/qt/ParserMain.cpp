@@ -442,14 +442,16 @@ void TParserMain::Render(bool treeChanged) {
         TreeView1->scrollToTop();
         // An open graph follows the file.
         if (graphWindow_ && graphWindow_->isVisible()) {
-            if (HasSampleTables(document_)) StreamGraph1Execute();
+            if (HasSampleTables(document_)) ShowGraphWindow(false);
             else graphWindow_->close();
         }
     }
     UpdateEditActions();
 }
 
-void TParserMain::StreamGraph1Execute() {
+void TParserMain::StreamGraph1Execute() { ShowGraphWindow(true); }
+
+void TParserMain::ShowGraphWindow(bool bringForward) {
     if (!HasSampleTables(document_)) return;
     std::optional<SampleList> list = BuildDocumentSampleList(document_);
     if (!list) return;
@@ -460,6 +462,7 @@ void TParserMain::StreamGraph1Execute() {
     }
     graphWindow_->SetSamples(std::move(*list), Q(document_.FileName()), document_.Avi() != nullptr);
     graphWindow_->show();
+    if (!bringForward) return;
     graphWindow_->raise();
     graphWindow_->activateWindow();
 }

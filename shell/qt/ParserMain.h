@@ -105,6 +105,8 @@ private:
     // Shows what the Document holds; treeChanged after an open.
     void Render(bool treeChanged);
     void UpdateEditActions();
+    // Shows the graph of the open file's samples, in front when asked.
+    void ShowGraphWindow(bool bringForward);
     QWidget* FocusedTextControl() const;
 
     Document document_;
