@@ -477,8 +477,7 @@ void TParserMain::ShowSampleSource(const SampleTrack& track, const Sample& sampl
         TreeView1->scrollTo(node);
     }
     if (line >= 0) {
-        BOX_Description->Select({line, 0}, {line, static_cast<int>(BOX_Description->LineText(line).size())});
-        BOX_Description->verticalScrollBar()->setValue(static_cast<int>(line));
+        BOX_Description->ScrollToLine(line);
         ScrollToHighlight();
     }
     raise();

@@ -207,15 +207,16 @@ private slots:
         const auto* model = static_cast<const NodeTreeModel*>(w.TreeView1->model());
         QCOMPARE(NodeTreeModel::NodeOf(w.TreeView1->currentIndex()), video.tableNode);
         QCOMPARE(model->data(w.TreeView1->currentIndex(), Qt::DisplayRole).toString(), QStringLiteral("idx1"));
-        // The second key frame is video entry 11; its line names where its index entry lies.
-        QVERIFY(w.BOX_Description->SelectedText().startsWith(QStringLiteral("Sample #11  : (0X")));
-        // ... and is in sight.
-        std::int64_t line = 0;
-        while (line < w.BOX_Description->LineCount() && w.BOX_Description->LineText(line) != w.BOX_Description->SelectedText())
-            ++line;
+        // The second key frame is video entry 11; its line names where its index entry lies,
+        // is the current line, lights its bytes and is in sight.
+        const std::optional<std::int64_t> line = w.Doc().SelectedLine();
+        QVERIFY(line);
+        QCOMPARE(w.BOX_Description->CurrentLine(), line);
+        QVERIFY(w.BOX_Description->LineText(*line).startsWith(QStringLiteral("Sample #11  : (0X")));
+        QVERIFY(w.Doc().Highlight());
         const int top = w.BOX_Description->verticalScrollBar()->value();
-        QVERIFY(line >= top);
-        QVERIFY(line < top + w.BOX_Description->viewport()->height() / w.BOX_Description->LineHeight());
+        QVERIFY(*line >= top);
+        QVERIFY(*line < top + w.BOX_Description->viewport()->height() / w.BOX_Description->LineHeight());
     }
 
     void exportWritesPngAndSvgAtTheSizeOnScreen() {
