@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
