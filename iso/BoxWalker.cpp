@@ -52,16 +52,6 @@ constexpr std::uint32_t kFtyp = Fourcc("ftyp"), kMoov = Fourcc("moov"), kMdat = 
                         kMp4s = Fourcc("mp4s"), kEsds = Fourcc("esds"), kDamr = Fourcc("damr"),
                         kDevc = Fourcc("devc");
 
-bool IsUdtaText(std::uint32_t type) {
-    switch (type) {
-    case Fourcc("cprt"): case Fourcc("titl"): case Fourcc("auth"): case Fourcc("dscp"):
-    case Fourcc("perf"): case Fourcc("gnre"): case Fourcc("albm"):
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Fixed-layout boxes need no more than this of their body.
 constexpr std::uint64_t kFixedBodyRead = 256;
 
@@ -201,7 +191,7 @@ private:
             Decode(t.esds, record, kMaxBoxRead, [](const ByteReader& b, EsdsRow& r) { DecodeEsds(b, false, r); });
             return;
         default:
-            if (IsUdtaText(type)) DecodeWhole(t.metaText, record, DecodeMetaText);
+            if (IsAnnotationType(type)) DecodeWhole(t.metaText, record, DecodeMetaText);
             return;
         }
     }
@@ -516,7 +506,7 @@ private:
             }
         case Level::Udta:
             // The text items take the number of the udta row they belong to.
-            if (IsUdtaText(h.type)) {
+            if (IsAnnotationType(h.type)) {
                 const std::int32_t r = AddBox(at, h, c.udta, parent);
                 if (r >= 0) DecodeWhole(t.metaText, r, DecodeMetaText);
                 return;
@@ -584,6 +574,16 @@ std::uint8_t ParseIsoFile(FileSource& file, std::uint64_t fileSize, NodeList& tr
     const std::uint8_t flags = IsIsoFile(file, fileSize);
     if (flags & 1) WalkTopLevel(file, fileSize, tree, parse);
     return flags;
+}
+
+bool IsAnnotationType(std::uint32_t type) {
+    switch (type) {
+    case Fourcc("cprt"): case Fourcc("titl"): case Fourcc("auth"): case Fourcc("dscp"):
+    case Fourcc("perf"): case Fourcc("gnre"): case Fourcc("albm"):
+        return true;
+    default:
+        return false;
+    }
 }
 
 const BoxRecord& GetBoxRecord(const IsoParse& parse, std::int64_t nodeIndex) {

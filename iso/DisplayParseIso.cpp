@@ -18,16 +18,6 @@ bool IsHeaderOnly(std::uint32_t type) {
     }
 }
 
-bool IsAnnotation(std::uint32_t type) {
-    switch (type) {
-    case Fourcc("cprt"): case Fourcc("titl"): case Fourcc("auth"): case Fourcc("dscp"):
-    case Fourcc("perf"): case Fourcc("gnre"): case Fourcc("albm"):
-        return true;
-    default:
-        return false;
-    }
-}
-
 template <typename Row>
 const Row& At(const std::vector<Row>& rows, std::int32_t row) {
     return rows[static_cast<std::size_t>(row)];
@@ -65,7 +55,7 @@ void DescribeBox(DocumentView& view, const IsoParse& parse, const BoxRecord& box
     case Fourcc("mp4s"): return DescribeMp4s(view, At(t.mp4s, r));
     case Fourcc("esds"): return DescribeEsds(view, At(t.esds, r));
     default:
-        if (IsAnnotation(box.type)) DescribeMetaText(view, At(t.metaText, r));
+        if (IsAnnotationType(box.type)) DescribeMetaText(view, At(t.metaText, r));
         return;
     }
 }

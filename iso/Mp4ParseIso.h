@@ -60,6 +60,9 @@ struct RowBase {
     BodyBytes body;
 };
 
+// The 3GPP annotation types of "udta": cprt, titl, auth, dscp, perf, gnre, albm.
+bool IsAnnotationType(std::uint32_t type);
+
 // A packed ISO-639-2/T language: bit 0 the pad bit, then three 5-bit letter codes.
 std::uint16_t PackedLanguageBits(std::uint8_t b0, std::uint8_t b1);
 
