@@ -11,12 +11,32 @@
 namespace kestrova {
 
 // Where a shown value was read from: an absolute file offset and a length.
-// A line that shows no file bytes has the empty range (length 0).
+// A line that shows no file bytes has the empty range (length 0). A field
+// narrower than a byte or not byte-aligned also knows its bits: firstBit
+// counts from the most significant bit (0) of the byte at offset, and
+// bitCount spans the file's bits from the field's first to its last; length
+// is then the whole bytes those bits touch.
 struct ByteRange {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
+    std::uint8_t firstBit = 0;
+    std::uint32_t bitCount = 0;  // 0: whole bytes
     bool Empty() const { return length == 0; }
+    bool HasBits() const { return bitCount != 0; }
     std::uint64_t End() const { return offset + length; }
+    // The width that decides which of two ranges holding a byte is narrower.
+    std::uint64_t BitWidth() const { return bitCount != 0 ? bitCount : length * 8; }
+    // The range of count bits from absolute bit position bit (bit 0: the most
+    // significant bit of byte 0); a whole-byte run comes back as plain bytes.
+    static ByteRange Bits(std::uint64_t bit, std::uint64_t count) {
+        if (count == 0) return {};
+        ByteRange r;
+        r.offset = bit / 8;
+        r.firstBit = static_cast<std::uint8_t>(bit % 8);
+        r.length = (r.firstBit + count + 7) / 8;
+        if (r.firstBit != 0 || count % 8 != 0) r.bitCount = static_cast<std::uint32_t>(count);
+        return r;
+    }
     friend bool operator==(const ByteRange&, const ByteRange&) = default;
 };
 

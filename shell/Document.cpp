@@ -9,6 +9,7 @@
 #include "common/Formatters.h"
 #include "iso/DisplayParseIso.h"
 #include "iso/Mp4ParseIso.h"
+#include "iso/full/FullParse.h"
 #include "shell/HexView.h"
 
 namespace kestrova {
@@ -115,6 +116,7 @@ void Document::OpenFile() {
     // Dropping the previous parse frees everything it held.
     iso_.reset();
     avi_.reset();
+    full_.reset();
     fileKind_ = 0;
     ResetView();
 
@@ -126,6 +128,21 @@ void Document::OpenFile() {
     status_ = fileName_ + " Open";
     fileSize_ = file.Size();
 
+    if (view_ == ViewKind::Full) {
+        const std::uint8_t classicKind = IsIsoFile(file, fileSize_);
+        if (classicKind != 0 || full::LooksLikeIsoStart(file, fileSize_)) {
+            // A file only the full view opens is an ISO file all the same.
+            fileKind_ = classicKind != 0 ? std::uint32_t{classicKind} : std::uint32_t{kFileKindIso};
+            full_ = std::make_unique<full::FullParse>();
+            full::WalkFull(file, fileSize_, tree_, *full_);
+            recordCount_ = static_cast<std::uint32_t>(full_->records.size());
+            full::DisplayFullFileInfo(*this, *full_);
+            if (full_->recordLimitReached) status_ += " - only the first 1,000,000 boxes are shown";
+            if (full_->depthLimitReached)
+                status_ += " - nesting stops at depth " + std::to_string(full::kMaxDepth);
+            return;
+        }
+    }
     iso_ = std::make_unique<IsoParse>();
     fileKind_ = ParseIsoFile(file, fileSize_, tree_, *iso_);
     if (fileKind_ != 0) {
@@ -154,7 +171,19 @@ void Document::TreeView1Click(std::int64_t nodeIndex) {
     if (nodeIndex < 0 || static_cast<std::uint64_t>(nodeIndex) >= tree_.Count()) return;
     clickedNode_ = nodeIndex;
     ClearDescriptionBuffer();
-    if ((fileKind_ & kFileKindIso) && iso_) {
+    if (full_) {
+        if (nodeIndex == 0) {
+            ClearBoxDescription();
+            full::DisplayFullFileInfo(*this, *full_);
+            return;
+        }
+        FileSource file;
+        if (!file.Open(filePath_)) {
+            status_ = "File Open Fail!!! - " + filePath_;
+            return;
+        }
+        full::DescribeFullBox(*this, file, *full_, nodeIndex);
+    } else if ((fileKind_ & kFileKindIso) && iso_) {
         DisplayIsoBoxInfo(*this, *iso_, nodeIndex);
     } else if ((fileKind_ & kFileKindAvi) && avi_) {
         ShowChunkDescription(*this, *avi_, nodeIndex);
@@ -225,6 +254,10 @@ std::optional<std::int64_t> Document::DumpLineOf(std::uint64_t byte) const {
 
 std::uint64_t Document::DumpEndFor(const ByteRange& range) const {
     const auto extentOf = [this](std::size_t record) -> ByteRange {
+        if (full_) {
+            const full::FullRecord& r = full_->records[record];
+            return {r.offset, r.extent};
+        }
         if (iso_) {
             const BoxRecord& r = iso_->records[record];
             return {r.offset, r.Extent()};
@@ -232,7 +265,10 @@ std::uint64_t Document::DumpEndFor(const ByteRange& range) const {
         const ChunkRecord& r = avi_->records[record];
         return {r.offset, std::uint64_t{r.size} + 8};
     };
-    const std::size_t records = iso_ ? iso_->records.size() : avi_ ? avi_->records.size() : 0;
+    const std::size_t records = full_  ? full_->records.size()
+                                : iso_ ? iso_->records.size()
+                                : avi_ ? avi_->records.size()
+                                       : 0;
     const auto holds = [&range](const ByteRange& e) {
         return range.offset >= e.offset && range.offset - e.offset < e.length;
     };
@@ -264,6 +300,43 @@ void Document::SelectLine(std::int64_t line) {
     }
     selectedLine_ = line;
     highlight_ = range;
+    SayBits();
+}
+
+void Document::SayBits() {
+    if (!highlight_ || !highlight_->HasBits()) return;
+    const std::uint64_t first = highlight_->firstBit;
+    const std::uint64_t last = first + highlight_->bitCount - 1;
+    status_ = (first == last ? "bit " + std::to_string(first) : "bits " + std::to_string(first) + "\u2013" + std::to_string(last)) +
+              " of 0x" + UpperHexText(highlight_->offset);
+}
+
+std::optional<std::pair<std::uint64_t, std::uint32_t>> Document::NodeKey(std::int64_t node) const {
+    if (node < 1) return std::nullopt;
+    const auto i = static_cast<std::size_t>(node - 1);
+    if (full_ && i < full_->records.size()) return std::make_pair(full_->records[i].offset, full_->records[i].type);
+    if (iso_ && i < iso_->records.size()) return std::make_pair(iso_->records[i].offset, iso_->records[i].type);
+    if (avi_ && i < avi_->records.size()) return std::make_pair(avi_->records[i].offset, avi_->records[i].id);
+    return std::nullopt;
+}
+
+void Document::SetView(ViewKind view) {
+    if (view == view_) return;
+    view_ = view;
+    if (filePath_.empty()) return;
+    const auto key = NodeKey(clickedNode_);
+    SetDialogFileName(filePath_);
+    OpenFile();
+    std::int64_t target = 0;
+    if (key) {
+        for (std::size_t n = 1; n < tree_.Count(); ++n) {
+            if (NodeKey(static_cast<std::int64_t>(n)) == key) {
+                target = static_cast<std::int64_t>(n);
+                break;
+            }
+        }
+    }
+    if (target > 0) TreeView1Click(target);
 }
 
 void Document::SelectByte(std::uint64_t offset) {
@@ -276,14 +349,15 @@ void Document::SelectByte(std::uint64_t offset) {
     for (std::size_t i = 0; i < count; ++i) {
         const ByteRange r = boxDescription_.RangeOf(i);
         if (r.Empty() || offset < r.offset || offset - r.offset >= r.length) continue;
-        if (!best || r.length < bestLength) {
+        if (!best || r.BitWidth() < bestLength) {
             best = i;
-            bestLength = r.length;
+            bestLength = r.BitWidth();
         }
     }
     if (!best) return;
     selectedLine_ = static_cast<std::int64_t>(*best);
     highlight_ = boxDescription_.RangeOf(*best);
+    SayBits();
 }
 
 std::string Document::HighlightedBytesText() const {

@@ -18,6 +18,13 @@ namespace kestrova {
 
 struct IsoParse;
 struct AviParse;
+namespace full {
+struct FullParse;
+}
+
+// The classic view shows what the original design decodes; the full view reads
+// every box a file holds.
+enum class ViewKind { Classic, Full };
 
 inline constexpr const char* kVersionText = "0.6.1";
 inline constexpr std::size_t kOffsetEditMaxLength = 8;
@@ -59,6 +66,13 @@ public:
         OpenFile();
     }
     void Reload() { OpenFile(); }
+    // Reopens the file in the other view and selects the node of the same
+    // offset and type there, else the root. Without a file only the view changes.
+    void SetView(ViewKind view);
+    ViewKind View() const { return view_; }
+    bool IsFullView() const { return view_ == ViewKind::Full; }
+    // The node the last click went to; -1 when none.
+    std::int64_t ClickedNode() const { return clickedNode_; }
     void DropFiles(const std::vector<std::string>& paths);
     // A click on the node with this absolute index; nothing when there is none.
     void TreeView1Click(std::int64_t nodeIndex);
@@ -98,6 +112,7 @@ public:
     std::uint32_t RecordCount() const { return recordCount_; }
     const IsoParse* Iso() const { return iso_.get(); }
     const AviParse* Avi() const { return avi_.get(); }
+    const full::FullParse* Full() const { return full_.get(); }
     RegionalSettings& MutableSettings() { return settings_; }
     // Description lines keep their byte ranges; only the benchmark turns this off.
     void SetRangeRecording(bool on) { recordRanges_ = on; }
@@ -145,6 +160,10 @@ private:
     // Where the dump for a range starts and ends: the end of the clicked node,
     // or of the record that holds the range when it lies outside that node.
     std::uint64_t DumpEndFor(const ByteRange& range) const;
+    // The status line of a lit bit field: "bits 3–7 of 0x1A2B".
+    void SayBits();
+    // Offset and type (or chunk id) of the node's record; none for the root.
+    std::optional<std::pair<std::uint64_t, std::uint32_t>> NodeKey(std::int64_t node) const;
 
     RegionalSettings settings_;
     std::string dialogFileName_;
@@ -171,6 +190,8 @@ private:
     bool recordRanges_ = true;
     std::unique_ptr<IsoParse> iso_;
     std::unique_ptr<AviParse> avi_;
+    std::unique_ptr<full::FullParse> full_;
+    ViewKind view_ = ViewKind::Classic;
 };
 
 }  // namespace kestrova

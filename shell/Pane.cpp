@@ -7,7 +7,11 @@ namespace kestrova {
 Pane::Packed Pane::Pack(const ByteRange& r) {
     // No shown value is 4 GiB long; a longer range keeps its start and is cut.
     constexpr std::uint64_t kMaxLength = std::numeric_limits<std::uint32_t>::max();
-    return {static_cast<std::uint32_t>(r.offset), static_cast<std::uint32_t>(r.offset >> 32),
+    // Offsets past 2^48 and bit counts past 8191 do not occur in a file one can open;
+    // a longer bit span falls back to its whole bytes.
+    const std::uint32_t bits = r.bitCount < 8192 ? (std::uint32_t{r.firstBit} & 7) | (r.bitCount << 3) : 0;
+    return {static_cast<std::uint32_t>(r.offset),
+            static_cast<std::uint32_t>((r.offset >> 32) & 0xFFFF) | (bits << 16),
             static_cast<std::uint32_t>(r.length < kMaxLength ? r.length : kMaxLength)};
 }
 

@@ -30,7 +30,10 @@ public:
     ByteRange RangeOf(std::size_t line) const {
         if (line >= ranges_.size()) return {};
         const Packed& p = ranges_[line];
-        return {std::uint64_t{p.high} << 32 | p.low, p.length};
+        ByteRange r{std::uint64_t{p.high & 0xFFFF} << 32 | p.low, p.length};
+        r.firstBit = static_cast<std::uint8_t>((p.high >> 16) & 7);
+        r.bitCount = p.high >> 19;
+        return r;
     }
     bool HasRanges() const { return !ranges_.empty(); }
     // Bytes the lines and their ranges hold, for the benchmark.
@@ -40,6 +43,8 @@ public:
 
 private:
     // A table of 340,000 sample sizes keeps one range per line: 12 bytes, not 16.
+    // high holds the offset's bits 32-47, then the first bit (3 bits) and the
+    // bit count (13 bits) of a bit field.
     struct Packed {
         std::uint32_t low = 0;
         std::uint32_t high = 0;

@@ -3,6 +3,7 @@
 #include "avi/AviParser.h"
 #include "common/Formatters.h"
 #include "iso/Mp4ParseIso.h"
+#include "iso/full/FullParse.h"
 
 namespace kestrova {
 namespace {
@@ -15,7 +16,11 @@ Json Lines(const Pane& pane) {
     return lines;
 }
 
-Json RangeJson(const ByteRange& r) { return r.Empty() ? Json(nullptr) : Json::array({r.offset, r.length}); }
+Json RangeJson(const ByteRange& r) {
+    if (r.Empty()) return Json(nullptr);
+    if (r.HasBits()) return Json::array({r.offset, r.length, r.firstBit, r.bitCount});
+    return Json::array({r.offset, r.length});
+}
 
 Json Ranges(const Pane& pane) {
     Json ranges = Json::array();
@@ -63,7 +68,12 @@ Json TreeJson(const NodeList& tree) {
 
 Json RecordsJson(const Document& document) {
     Json records = Json::array();
-    if (const IsoParse* iso = document.Iso()) {
+    if (const full::FullParse* parse = document.Full()) {
+        for (const full::FullRecord& r : parse->records) {
+            records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.extent},
+                                   {"headerSize", r.headerSize}, {"type", FourccText(r.type)}});
+        }
+    } else if (const IsoParse* iso = document.Iso()) {
         for (const BoxRecord& r : iso->records) {
             records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.size},
                                    {"type", FourccText(r.type)}, {"typeIndex", r.typeIndex}});
@@ -106,6 +116,7 @@ Json StateJson(const Document& document, const DumpCommand& command) {
     state["caption"] = document.Caption();
     state["status"] = document.StatusText();
     state["fileKind"] = document.FileKind();
+    state["view"] = document.IsFullView() ? "full" : "classic";
     state["offsetEdit"] = document.OffsetEditText();
     state["sizeEdit"] = document.SizeEditText();
     state["selectedLine"] = document.SelectedLine() ? Json(*document.SelectedLine()) : Json(nullptr);
@@ -141,7 +152,9 @@ std::string StateText(const Document& document, const DumpCommand& command) {
     if (command.kind == DumpCommand::Kind::SelectLine || command.kind == DumpCommand::Kind::SelectByte) {
         out += "selectedLine: " + (document.SelectedLine() ? std::to_string(*document.SelectedLine()) : "none") + "\n";
         const auto& h = document.Highlight();
-        out += "highlight: " + (h ? UpperHexText(h->offset) + " " + UpperHexText(h->length) : "none") + "\n";
+        std::string bits;
+        if (h && h->HasBits()) bits = " bits " + std::to_string(h->firstBit) + " " + std::to_string(h->bitCount);
+        out += "highlight: " + (h ? UpperHexText(h->offset) + " " + UpperHexText(h->length) + bits : "none") + "\n";
     }
     out += std::string("reloadEnabled: ") + (document.ReloadEnabled() ? "true" : "false") + "\n";
     if (document.MessageBox()) out += "messageBox: " + *document.MessageBox() + "\n";

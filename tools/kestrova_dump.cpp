@@ -53,7 +53,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> selectLines;
     std::vector<std::string> selectBytes;
     std::string file;
+    bool fullView = false;
     app.add_flag("--json", json, "print one JSON object instead of text");
+    app.add_flag("--full", fullView, "open the file in the full view (every box decoded)");
     CLI::Option* clickOption = app.add_option("--click", clicks, "click the tree node with absolute index N")
                                    ->type_name("N")
                                    ->allow_extra_args(false);
@@ -108,6 +110,7 @@ int main(int argc, char** argv) {
 
     kestrova::Document document;
     document.SetDialogFileName(file);
+    if (fullView) document.SetView(kestrova::ViewKind::Full);
 
     if (samples) {
         // What cannot be listed, and why, goes to standard error; the CSV stays a CSV.

@@ -1,0 +1,49 @@
+// One table of every box type the full view knows, joined from the rows each
+// family file contributes and keyed by (parent type, type).
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "iso/full/FullParse.h"
+
+namespace kestrova::full {
+namespace {
+
+struct Table {
+    std::vector<BoxRule> rows;
+    std::unordered_map<std::uint64_t, std::int32_t> index;  // parent << 32 | type
+
+    Table() {
+        for (const auto rules : {MovieBoxRules(), TableBoxRules(), TrackEntryBoxRules(), SampleEntryRules()})
+            rows.insert(rows.end(), rules.begin(), rules.end());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::uint64_t key = std::uint64_t{rows[i].parent} << 32 | rows[i].type;
+            // The first row for a key wins, so a family cannot silently replace another's.
+            index.emplace(key, static_cast<std::int32_t>(i));
+        }
+    }
+};
+
+const Table& TheTable() {
+    static const Table table;
+    return table;
+}
+
+}  // namespace
+
+const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type) {
+    const Table& t = TheTable();
+    auto it = t.index.find(std::uint64_t{parentType} << 32 | type);
+    if (it == t.index.end()) it = t.index.find(type);
+    return it == t.index.end() ? nullptr : &t.rows[static_cast<std::size_t>(it->second)];
+}
+
+const BoxRule& RuleAt(std::int32_t index) { return TheTable().rows.at(static_cast<std::size_t>(index)); }
+
+std::int32_t RuleIndex(const BoxRule* rule) {
+    if (rule == nullptr) return -1;
+    return static_cast<std::int32_t>(rule - TheTable().rows.data());
+}
+
+}  // namespace kestrova::full

@@ -1,0 +1,127 @@
+#pragma once
+// The full view of an ISO file: a walk of every box through one table keyed by
+// the parent's type and the box's type, the records it leaves, and the small
+// context the walk collects for the descriptions. Boxes are described when
+// they are clicked, straight from their bytes.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/DocumentView.h"
+#include "common/FileSource.h"
+#include "common/NodeList.h"
+
+namespace kestrova::full {
+
+class Fields;
+
+// How a box holds children, and where they start.
+enum class BoxKind : std::uint8_t {
+    Leaf,
+    Container,         // children right after the header
+    FullContainer,     // version and flags, then children
+    CountedContainer,  // version, flags and a 32-bit entry count, then children (stsd, dref)
+    SampleEntry,       // children after the entry's own fields (EntryLayout)
+    Meta,              // a full box, or QuickTime's meta without version and flags
+};
+
+// The layout of a sample entry's own fields, which says where its children start.
+enum class EntryLayout : std::uint8_t {
+    None,
+    Visual,       // children at body 78
+    Audio,        // children at body 28
+    AudioQtV1,    // stsd version 0, entry version 1: body 44
+    AudioQtV2,    // stsd version 0, entry version 2: body 64
+    Text,         // tx3g, enct: body 38
+    XmlMeta,      // stpp, mett, metx: after their null-terminated strings
+    System,       // mp4s, encs: body 8
+    Hint,         // rtp, srtp: body 16
+    Plain,        // an entry of another handler: 8 bytes of reserved and index, no children
+};
+
+struct FullTrack {
+    std::int32_t trakRecord = -1;
+    std::uint32_t trackId = 0;
+    std::uint32_t handlerType = 0;
+    std::uint32_t timescale = 0;
+};
+
+struct FullRecord {
+    std::int32_t index = 0;
+    std::int32_t parent = -1;  // record index of the parent box; -1 at the top
+    std::int32_t track = -1;   // index into FullParse::tracks of the trak it lies in
+    std::uint64_t offset = 0;
+    std::uint64_t extent = 0;  // bytes the box spans in the file (cut to the file's end)
+    std::uint64_t largeSize = 0;
+    std::uint32_t size = 0;    // the 32-bit size field as read
+    std::uint32_t type = 0;
+    std::uint8_t headerSize = 8;  // 8, 16 with a 64-bit size; uuid's user type counts as body
+    std::uint8_t depth = 0;
+    EntryLayout layout = EntryLayout::None;
+    bool sizeToEnd = false;       // a size of 0: the box runs to the end of its parent or file
+    bool quickTimeMeta = false;   // a meta box without version and flags
+    bool cutByParent = false;     // the header says more than the parent or file holds
+    std::int32_t rule = -1;       // index into the box table; -1 for an unknown type
+    std::uint64_t declaredExtent = 0;  // what the header says, before cutting
+    std::uint64_t BodyOffset() const { return offset + headerSize; }
+    std::uint64_t BodyLength() const { return extent > headerSize ? extent - headerSize : 0; }
+};
+
+struct FullParse {
+    std::uint64_t fileSize = 0;
+    std::vector<FullRecord> records;
+    std::vector<FullTrack> tracks;
+    bool recordLimitReached = false;
+    bool depthLimitReached = false;
+};
+
+// What a describer gets besides the field writer.
+struct BoxContext {
+    const FullParse& parse;
+    const FullRecord& record;
+    const FullRecord* parentRecord = nullptr;  // nullptr at the top level
+    const FullTrack* track = nullptr;          // nullptr outside a trak
+    std::uint32_t ParentType() const { return parentRecord ? parentRecord->type : 0; }
+    std::uint32_t HandlerType() const { return track ? track->handlerType : 0; }
+};
+
+using DescribeFn = void (*)(Fields&, const BoxContext&);
+
+// One row of the box table. parent 0 matches under any parent; a row with the
+// parent's own type wins over it.
+struct BoxRule {
+    std::uint32_t parent = 0;
+    std::uint32_t type = 0;
+    BoxKind kind = BoxKind::Leaf;
+    EntryLayout layout = EntryLayout::None;
+    DescribeFn describe = nullptr;  // nullptr: the header lines only
+    std::uint32_t readLimit = 0;    // bytes of the body a click reads; 0: all (up to the read limit)
+};
+
+// The rows each family contributes; BoxTable.cpp joins them into one table.
+std::span<const BoxRule> MovieBoxRules();
+std::span<const BoxRule> TableBoxRules();
+std::span<const BoxRule> TrackEntryBoxRules();
+std::span<const BoxRule> SampleEntryRules();
+
+// The row for type under a parent of type parentType; nullptr when none.
+const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type);
+const BoxRule& RuleAt(std::int32_t index);
+std::int32_t RuleIndex(const BoxRule* rule);
+
+inline constexpr int kMaxDepth = 64;
+
+// Whether the full view opens the file as ISO (the classic scan aside): its
+// first box has a known top-level type and a sane size.
+bool LooksLikeIsoStart(FileSource& file, std::uint64_t fileSize);
+// Walks the whole file; adds one node per box under the root node already in tree.
+void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse);
+
+// The description of the box of this node (1 or more), read from the file.
+void DescribeFullBox(DocumentView& view, FileSource& file, const FullParse& parse, std::int64_t nodeIndex);
+// The summary pane of the full view.
+void DisplayFullFileInfo(DocumentView& view, const FullParse& parse);
+
+}  // namespace kestrova::full

@@ -1,0 +1,250 @@
+// The walk of the full view. Every level is bounded by its parent's extent and
+// the file, every step moves forward, nesting stops at kMaxDepth and records at
+// kMaxRecords, so any input ends the walk. Only headers and a few context
+// fields are read here; descriptions read their box when it is clicked.
+
+#include <algorithm>
+#include <array>
+
+#include "common/ByteReader.h"
+#include "common/Formatters.h"
+#include "common/Limits.h"
+#include "iso/full/FullParse.h"
+
+namespace kestrova::full {
+namespace {
+
+constexpr std::uint32_t kTrak = Fourcc("trak"), kTkhd = Fourcc("tkhd"), kMdhd = Fourcc("mdhd"),
+                        kHdlr = Fourcc("hdlr"), kMdia = Fourcc("mdia"), kStsd = Fourcc("stsd"),
+                        kMeta = Fourcc("meta"), kVide = Fourcc("vide"), kSoun = Fourcc("soun");
+
+bool IsPrintableType(std::uint32_t type) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned c = (type >> shift) & 0xFF;
+        if (c < 0x20 || (c > 0x7E && c != 0xA9)) return false;
+    }
+    return true;
+}
+
+struct Header {
+    std::uint32_t size = 0;
+    std::uint32_t type = 0;
+    std::uint64_t largeSize = 0;
+    std::uint8_t headerSize = 8;
+    std::uint64_t extent = 0;  // what the header declares; 0 when it cannot be a box
+    bool toEnd = false;
+};
+
+// room: bytes from pos to the end of the parent (or file).
+Header ReadHeader(FileSource& file, std::uint64_t pos, std::uint64_t room) {
+    std::uint8_t bytes[16] = {};
+    file.ReadSmall(pos, bytes, room < 16 ? static_cast<std::size_t>(room) : 16);
+    const ByteReader r({bytes, sizeof bytes});
+    Header h;
+    h.size = r.U32BE(0);
+    h.type = r.Fourcc(4);
+    if (h.size == 0) {
+        h.toEnd = true;
+        h.extent = room;
+    } else if (h.size == 1) {
+        h.headerSize = 16;
+        h.largeSize = room >= 16 ? r.U64BE(8) : 0;
+        h.extent = h.largeSize >= 16 ? h.largeSize : 0;
+    } else {
+        h.extent = h.size >= 8 ? h.size : 0;
+    }
+    return h;
+}
+
+std::uint64_t ChildStart(EntryLayout layout) {
+    switch (layout) {
+    case EntryLayout::Visual: return 78;
+    case EntryLayout::Audio: return 28;
+    case EntryLayout::AudioQtV1: return 44;
+    case EntryLayout::AudioQtV2: return 64;
+    case EntryLayout::Text: return 38;
+    case EntryLayout::System: return 8;
+    case EntryLayout::Hint: return 16;
+    default: return 0;
+    }
+}
+
+class Walker {
+public:
+    Walker(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse)
+        : file_(file), fileSize_(fileSize), tree_(tree), parse_(parse) {}
+
+    void Walk() { WalkLevel(0, fileSize_, -1, tree_.LastNode, 0, -1); }
+
+private:
+    // Walks the boxes from begin to end under parent (a record, or -1 for the file).
+    void WalkLevel(std::uint64_t begin, std::uint64_t end, std::int32_t parent, std::int32_t parentNode,
+                   int depth, std::int32_t track) {
+        if (depth >= kMaxDepth) {
+            if (begin + 8 <= end) parse_.depthLimitReached = true;
+            return;
+        }
+        std::uint64_t pos = begin;
+        while (!stopped_ && pos < end && end - pos >= 8) {
+            const Header h = ReadHeader(file_, pos, end - pos);
+            if (parse_.records.size() >= kMaxRecords) {
+                parse_.recordLimitReached = true;
+                stopped_ = true;
+                return;
+            }
+            FullRecord rec;
+            rec.index = static_cast<std::int32_t>(parse_.records.size());
+            rec.parent = parent;
+            rec.track = track;
+            rec.offset = pos;
+            rec.size = h.size;
+            rec.type = h.type;
+            rec.largeSize = h.largeSize;
+            rec.headerSize = h.headerSize;
+            rec.depth = static_cast<std::uint8_t>(depth);
+            rec.sizeToEnd = h.toEnd;
+            rec.declaredExtent = h.extent;
+            const bool sane = h.extent >= h.headerSize;
+            // A size that cannot hold its own header, or that reaches past the
+            // parent, ends this level with the box cut to what is left.
+            rec.extent = sane ? std::min(h.extent, end - pos) : end - pos;
+            rec.cutByParent = !sane || h.extent > end - pos;
+            if (rec.extent < rec.headerSize) rec.headerSize = static_cast<std::uint8_t>(std::min<std::uint64_t>(rec.extent, 8));
+
+            if (rec.type == kTrak) {
+                parse_.tracks.push_back({rec.index});
+                rec.track = static_cast<std::int32_t>(parse_.tracks.size() - 1);
+            }
+            const std::uint32_t parentType = parent >= 0 ? Record(parent).type : 0;
+            const BoxRule* rule = FindBoxRule(parentType, rec.type);
+            if (rule == nullptr && parentType == kStsd) rule = EntryRuleByHandler(rec.track);
+            rec.rule = RuleIndex(rule);
+            parse_.records.push_back(rec);
+            TakeContext(Record(rec.index));
+            const std::int32_t node = tree_.Add(FourccText(rec.type), parentNode);
+
+            if (sane && rule != nullptr) Enter(rec.index, *rule, node, depth);
+            if (!sane || rec.cutByParent) return;
+            pos += rec.extent;
+        }
+    }
+
+    FullRecord& Record(std::int32_t i) { return parse_.records[static_cast<std::size_t>(i)]; }
+
+    const BoxRule* EntryRuleByHandler(std::int32_t track) {
+        if (track < 0) return nullptr;
+        const std::uint32_t handler = parse_.tracks[static_cast<std::size_t>(track)].handlerType;
+        if (handler == kVide) return FindBoxRule(kStsd, Fourcc("resv"));
+        if (handler == kSoun) return FindBoxRule(kStsd, Fourcc("enca"));
+        return nullptr;
+    }
+
+    // Reads up to n bytes of the record's body.
+    ByteReader Body(const FullRecord& rec, std::size_t n) {
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, rec.BodyLength()));
+        small_.fill(0);
+        if (n <= small_.size()) {
+            file_.ReadSmall(rec.BodyOffset(), small_.data(), n);
+            return ByteReader({small_.data(), n});
+        }
+        file_.ReadAt(rec.BodyOffset(), n, big_);
+        return ByteReader({big_.data(), big_.size()});
+    }
+
+    void Enter(std::int32_t index, const BoxRule& rule, std::int32_t node, int depth) {
+        FullRecord& rec = Record(index);
+        const std::int32_t track = rec.track;
+        std::uint64_t childStart = 0;
+        switch (rule.kind) {
+        case BoxKind::Leaf: return;
+        case BoxKind::Container: break;
+        case BoxKind::FullContainer: childStart = 4; break;
+        case BoxKind::CountedContainer: childStart = 8; break;
+        case BoxKind::Meta: {
+            const ByteReader b = Body(rec, 8);
+            const std::uint32_t size = b.U32BE(0);
+            rec.quickTimeMeta = size >= 8 && size <= rec.BodyLength() && IsPrintableType(b.Fourcc(4));
+            childStart = rec.quickTimeMeta ? 0 : 4;
+            break;
+        }
+        case BoxKind::SampleEntry: {
+            rec.layout = rule.layout;
+            if (rec.layout == EntryLayout::Audio && stsdVersion_ == 0) {
+                const std::uint16_t version = Body(rec, 10).U16BE(8);
+                if (version == 1) rec.layout = EntryLayout::AudioQtV1;
+                if (version == 2) rec.layout = EntryLayout::AudioQtV2;
+            }
+            if (rec.layout == EntryLayout::Plain || rec.layout == EntryLayout::None) return;
+            childStart = rec.layout == EntryLayout::XmlMeta ? XmlMetaChildStart(rec) : ChildStart(rec.layout);
+            break;
+        }
+        }
+        const FullRecord& r = Record(index);
+        if (childStart >= r.BodyLength()) return;
+        const std::uint64_t begin = r.BodyOffset() + childStart;
+        const std::uint64_t end = r.offset + r.extent;
+        const std::uint8_t savedStsd = stsdVersion_;
+        if (r.type == kStsd) stsdVersion_ = Body(r, 1).U8(0);
+        WalkLevel(begin, end, index, node, depth + 1, track);
+        stsdVersion_ = savedStsd;
+    }
+
+    // stpp, metx and mett: reserved and index, then two or three zero-ended strings.
+    std::uint64_t XmlMetaChildStart(const FullRecord& rec) {
+        const int strings = rec.type == Fourcc("mett") ? 2 : 3;
+        const ByteReader b = Body(rec, 4096);
+        std::uint64_t pos = 8;
+        for (int i = 0; i < strings && pos < b.Size(); ++i) {
+            while (pos < b.Size() && b.U8(pos) != 0) ++pos;
+            ++pos;
+        }
+        return pos;
+    }
+
+    // The few values later descriptions need from other boxes.
+    void TakeContext(const FullRecord& rec) {
+        if (rec.track < 0) return;
+        FullTrack& t = parse_.tracks[static_cast<std::size_t>(rec.track)];
+        const std::uint32_t parentType = rec.parent >= 0 ? Record(rec.parent).type : 0;
+        if (rec.type == kTkhd && parentType == kTrak) {
+            const ByteReader b = Body(rec, 24);
+            t.trackId = b.U32BE(b.U8(0) == 1 ? 20 : 12);
+        } else if (rec.type == kMdhd && parentType == kMdia) {
+            const ByteReader b = Body(rec, 24);
+            t.timescale = b.U32BE(b.U8(0) == 1 ? 20 : 12);
+        } else if (rec.type == kHdlr && parentType == kMdia) {
+            t.handlerType = Body(rec, 12).Fourcc(8);
+        }
+    }
+
+    FileSource& file_;
+    std::uint64_t fileSize_;
+    NodeList& tree_;
+    FullParse& parse_;
+    bool stopped_ = false;
+    std::uint8_t stsdVersion_ = 0;
+    std::array<std::uint8_t, 64> small_{};
+    std::vector<std::uint8_t> big_;
+};
+
+}  // namespace
+
+bool LooksLikeIsoStart(FileSource& file, std::uint64_t fileSize) {
+    if (fileSize < 8) return false;
+    static constexpr std::array<std::uint32_t, 17> kFirst = {
+        Fourcc("ftyp"), Fourcc("styp"), Fourcc("moov"), Fourcc("moof"), Fourcc("sidx"), Fourcc("mdat"),
+        Fourcc("free"), Fourcc("skip"), Fourcc("wide"), Fourcc("pdin"), Fourcc("meta"), Fourcc("emsg"),
+        Fourcc("prft"), Fourcc("uuid"), Fourcc("jP  "), Fourcc("mfra"), kMeta};
+    const Header h = ReadHeader(file, 0, fileSize);
+    if (std::find(kFirst.begin(), kFirst.end(), h.type) == kFirst.end()) return false;
+    if (h.size == 0) return true;
+    if (h.size == 1) return h.largeSize >= 16;
+    return h.size >= 8 && h.size <= fileSize;
+}
+
+void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse) {
+    parse.fileSize = fileSize;
+    Walker(file, fileSize, tree, parse).Walk();
+}
+
+}  // namespace kestrova::full

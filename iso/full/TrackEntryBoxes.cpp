@@ -1,0 +1,17 @@
+#include "iso/full/Fields.h"
+#include "iso/full/FullParse.h"
+
+#include "common/Formatters.h"
+
+namespace kestrova::full {
+namespace {
+
+constexpr BoxRule kRules[] = {
+    {0, 0, BoxKind::Leaf},  // placeholder until the family's rows land
+};
+
+}  // namespace
+
+std::span<const BoxRule> TrackEntryBoxRules() { return {kRules, 0}; }
+
+}  // namespace kestrova::full
