@@ -7,6 +7,7 @@
 #include "avi/DisplayAviInfo.h"
 #include "common/FileSource.h"
 #include "common/Formatters.h"
+#include "iso/full/FullParse.h"
 
 namespace kestrova::test {
 namespace {
@@ -100,6 +101,37 @@ bool CutShort(std::uint64_t value, std::uint64_t bytes, unsigned length) {
     return false;
 }
 
+// The full view writes a value as "dec (hex)" and may follow it with its
+// meaning; a derived value starts with "= ", a signed or fixed-point one with
+// "-" or a fraction, and neither of those is read back from its bytes.
+std::optional<std::uint64_t> LeadingFieldValue(const std::string& text) {
+    static const std::regex decHex(R"(^([0-9][0-9,]*) \((0X[0-9A-F]+|0{4,})\)( .*)?$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, decHex)) return std::nullopt;
+    std::string digits = m[1];
+    std::erase(digits, ',');
+    if (digits.size() > 20) return std::nullopt;
+    const std::uint64_t hex = Hex(m[2]);
+    if (std::stoull(digits) != hex) return std::nullopt;
+    return hex;
+}
+
+// The bits of a bit range, as a number.
+std::uint64_t RangeBits(const std::vector<std::uint8_t>& bytes, const ByteRange& r) {
+    std::uint64_t v = 0;
+    for (std::uint64_t i = 0; i < r.bitCount && i < 64; ++i) {
+        const std::uint64_t b = r.firstBit + i;
+        if (b / 8 >= bytes.size()) break;
+        v = v << 1 | ((bytes[b / 8] >> (7 - b % 8)) & 1);
+    }
+    return v;
+}
+
+// A full-view line that says where its value comes from, or is no value.
+bool FullViewExempt(const std::string& line, const Value& v) {
+    return line.rfind("(", 0) == 0 || v.text.rfind("= ", 0) == 0 || v.text.find("(from ") != std::string::npos;
+}
+
 }  // namespace
 
 std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string& where) {
@@ -108,6 +140,12 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
     FileSource file(doc.FilePath());
     const std::uint64_t fileSize = doc.FileSize();
     const Pane& pane = doc.BoxDescriptionPane();
+    const bool fullView = doc.Full() != nullptr;
+    std::optional<ByteRange> box;
+    if (fullView && doc.ClickedNode() >= 1) {
+        const full::FullRecord& rec = doc.Full()->records[static_cast<std::size_t>(doc.ClickedNode() - 1)];
+        box = ByteRange{rec.offset, rec.extent};
+    }
     for (std::size_t i = 0; i < pane.Lines().size(); ++i) {
         const std::string& line = pane.Lines()[i];
         const ByteRange r = pane.RangeOf(i);
@@ -115,6 +153,37 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
         const auto fail = [&](const std::string& why) {
             failures.push_back(where + " line " + std::to_string(i) + ": " + why + ": " + line);
         };
+        if (fullView) {
+            const bool exempt = FullViewExempt(line, v);
+            if (r.Empty()) {
+                if (!exempt && ShowsValue(line, v) && !IsComputed(v.label, iso) && !ShowsZero(v.text)) fail("no range");
+                continue;
+            }
+            if (r.offset > fileSize || r.length > fileSize - r.offset) {
+                fail("range past the end of the file");
+                continue;
+            }
+            if (r.HasBits() && (r.firstBit > 7 || (r.firstBit + r.bitCount + 7) / 8 != r.length)) {
+                fail("bits that do not fit their bytes");
+                continue;
+            }
+            if (box && !exempt && (r.offset < box->offset || r.End() > box->End())) {
+                fail("range outside the clicked box");
+                continue;
+            }
+            const std::optional<std::uint64_t> value = exempt ? std::nullopt : LeadingFieldValue(v.text);
+            if (!value || (!r.HasBits() && r.length > 8) || (r.HasBits() && r.bitCount > 64)) continue;
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(r.length));
+            file.ReadSmall(r.offset, bytes.data(), bytes.size());
+            std::uint64_t number = 0;
+            if (r.HasBits()) number = RangeBits(bytes, r);
+            else
+                for (const std::uint8_t b : bytes) number = number << 8 | b;
+            if (*value != number)
+                fail("shows " + std::to_string(*value) + ", its " + (r.HasBits() ? "bits hold " : "bytes hold ") +
+                     std::to_string(number));
+            continue;
+        }
         if (r.Empty()) {
             if (ShowsValue(line, v) && !IsComputed(v.label, iso) && !ShowsZero(v.text)) fail("no range");
             continue;
