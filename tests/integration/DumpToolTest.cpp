@@ -176,3 +176,37 @@ TEST(DumpTool, SelectStatesInTextAndBadArguments) {
 
 }  // namespace
 }  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+using namespace test;
+using Json = nlohmann::json;
+
+// A DASH media segment: the classic view refuses it, the full view walks it.
+TEST(DumpTool, FullViewOpensWhatTheClassicViewRefusesAndSaysWhichViewIsShown) {
+    TempFile f(Cat({Box("styp", Cat({Text("msdh"), U32(0), Text("msdh")})), FullBox("sidx", 1, 0, Zeros(32)),
+                    Box("moof", {FullBox("mfhd", 0, 0, U32(7))}), Box("mdat", Zeros(8))}),
+               "seg.m4s");
+    ProcessResult r = test::Run(kDump + " --json " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    Json open = Json::parse(r.output)["states"][0];
+    EXPECT_EQ(open["view"], "classic");
+    EXPECT_EQ(open["fileKind"], 0);
+    EXPECT_EQ(open["boxDescription"][0], "This is not RIFF Format!!!");
+
+    r = test::Run(kDump + " --full --json --click 4 " + ShellQuote(f.Path()));
+    ASSERT_EQ(r.exitCode, 0);
+    const Json states = Json::parse(r.output)["states"];
+    open = states[0];
+    EXPECT_EQ(open["view"], "full");
+    EXPECT_EQ(open["fileKind"], 1);
+    ASSERT_EQ(open["records"].size(), 5u);
+    EXPECT_EQ(open["records"][3],
+              (Json{{"index", 3}, {"offset", 72}, {"size", 16}, {"headerSize", 8}, {"type", "mfhd"}}));
+    EXPECT_EQ(states[1]["boxDescription"][2], "Box Type : mfhd (0X6D666864)");
+    EXPECT_EQ(states[1]["view"], "full");
+}
+
+}  // namespace
+}  // namespace kestrova
