@@ -15,7 +15,8 @@ struct Table {
     std::unordered_map<std::uint64_t, std::int32_t> index;  // parent << 32 | type
 
     Table() {
-        for (const auto rules : {MovieBoxRules(), TableBoxRules(), TrackEntryBoxRules(), SampleEntryRules()})
+        for (const auto rules : {MovieBoxRules(), TableBoxRules(), TrackEntryBoxRules(), SampleEntryRules(),
+                                 AvcHevcBoxRules(), OtherVideoBoxRules(), AudioConfigBoxRules()})
             rows.insert(rows.end(), rules.begin(), rules.end());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const std::uint64_t key = std::uint64_t{rows[i].parent} << 32 | rows[i].type;

@@ -105,6 +105,9 @@ std::span<const BoxRule> MovieBoxRules();
 std::span<const BoxRule> TableBoxRules();
 std::span<const BoxRule> TrackEntryBoxRules();
 std::span<const BoxRule> SampleEntryRules();
+std::span<const BoxRule> AvcHevcBoxRules();
+std::span<const BoxRule> OtherVideoBoxRules();
+std::span<const BoxRule> AudioConfigBoxRules();
 
 // The row for type under a parent of type parentType; nullptr when none.
 const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type);
