@@ -6,6 +6,7 @@
 #include <random>
 
 #include "iso/Mp4ParseIso.h"
+#include "iso/full/FullParse.h"
 #include "shell/Document.h"
 #include "shell/StreamSamples.h"
 #include "IsoFixtures.h"
@@ -73,6 +74,18 @@ void CheckConsistent(const Document& doc) {
         ASSERT_EQ(iso->records.size() + 1, nodes.size());
         for (const BoxRecord& r : iso->records) ASSERT_LE(r.offset + 8, doc.FileSize());
     }
+    if (const full::FullParse* parse = doc.Full()) {
+        ASSERT_EQ(parse->records.size() + 1, nodes.size());
+        // Every box lies inside its parent, and the parent's node is the node's parent.
+        for (const full::FullRecord& r : parse->records) {
+            ASSERT_LE(r.offset + r.extent, doc.FileSize());
+            ASSERT_EQ(nodes[static_cast<std::size_t>(r.index) + 1].parent, r.parent + 1);
+            if (r.parent < 0) continue;
+            const full::FullRecord& p = parse->records[static_cast<std::size_t>(r.parent)];
+            ASSERT_GE(r.offset, p.offset + p.headerSize);
+            ASSERT_LE(r.offset + r.extent, p.offset + p.extent);
+        }
+    }
 }
 
 TEST(Robustness, MutatedIsoFilesOpenAndDescribe) {
@@ -82,25 +95,29 @@ TEST(Robustness, MutatedIsoFilesOpenAndDescribe) {
         Bytes bytes = base;
         Mutate(bytes, rng);
         TempFile f(bytes, "mutated.mp4");
-        Document doc;
-        doc.OpenFile(f.Path());
-        CheckConsistent(doc);
-        // Clicks every node; damaged fields still point only at bytes they were read from.
-        const std::vector<std::string> ranges = CheckDescriptionRanges(doc);
-        EXPECT_TRUE(ranges.empty()) << "round " << round << ": " << ranges.front();
-        doc.Button1Click("0", "FFFFFF");
-        EXPECT_LE(doc.FileInfoPane().Lines().size(), 65536u + 3);
-        // Whatever the tables say, the samples listed are in decode order and begin in the file.
-        if (const std::optional<SampleList> list = BuildDocumentSampleList(doc)) {
-            for (const SampleTrack& t : list->tracks)
-                for (std::size_t i = 0; i < t.samples.size(); ++i) {
-                    ASSERT_LE(t.samples[i].offset, doc.FileSize());
-                    if (i == 0) continue;
-                    ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
-                    ASSERT_GE(t.samples[i].dts, t.samples[i - 1].dts);
-                }
+        // Both views of the same damaged file.
+        for (const ViewKind view : {ViewKind::Classic, ViewKind::Full}) {
+            Document doc;
+            doc.SetView(view);
+            doc.OpenFile(f.Path());
+            CheckConsistent(doc);
+            // Clicks every node; damaged fields still point only at bytes they were read from.
+            const std::vector<std::string> ranges = CheckDescriptionRanges(doc);
+            EXPECT_TRUE(ranges.empty()) << "round " << round << ": " << ranges.front();
+            doc.Button1Click("0", "FFFFFF");
+            EXPECT_LE(doc.FileInfoPane().Lines().size(), 65536u + 3);
+            // Whatever the tables say, the samples listed are in decode order and begin in the file.
+            if (const std::optional<SampleList> list = BuildDocumentSampleList(doc)) {
+                for (const SampleTrack& t : list->tracks)
+                    for (std::size_t i = 0; i < t.samples.size(); ++i) {
+                        ASSERT_LE(t.samples[i].offset, doc.FileSize());
+                        if (i == 0) continue;
+                        ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
+                        ASSERT_GE(t.samples[i].dts, t.samples[i - 1].dts);
+                    }
+            }
+            if (HasFatalFailure()) FAIL() << "round " << round;
         }
-        if (HasFatalFailure()) FAIL() << "round " << round;
     }
 }
 
