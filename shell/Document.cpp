@@ -135,6 +135,7 @@ void Document::OpenFile() {
             fileKind_ = classicKind != 0 ? std::uint32_t{classicKind} : std::uint32_t{kFileKindIso};
             full_ = std::make_unique<full::FullParse>();
             full::WalkFull(file, fileSize_, tree_, *full_);
+            full_->summary = full::BuildFileSummary(file, *full_);
             recordCount_ = static_cast<std::uint32_t>(full_->records.size());
             full::DisplayFullFileInfo(*this, *full_);
             if (full_->recordLimitReached) status_ += " - only the first 1,000,000 boxes are shown";

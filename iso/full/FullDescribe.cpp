@@ -98,18 +98,6 @@ void DescribeFullBox(DocumentView& view, FileSource& file, const FullParse& pars
     view.ShowHexRange(rec.offset, rec.extent);
 }
 
-void DisplayFullFileInfo(DocumentView& view, const FullParse& parse) {
-    view.ClearFileInfo();
-    view.AddFileInfoLine("[File]");
-    view.AddFileInfoLine("File Name : " + view.GetFilePath());
-    view.AddFileInfoLine("Boxes     : " + GroupedText(parse.records.size(), view.Settings()));
-    view.AddFileInfoLine("Tracks    : " + std::to_string(parse.tracks.size()));
-    for (const FullTrack& t : parse.tracks) {
-        view.AddFileInfoLine(kDescriptionSeparator);
-        view.AddFileInfoLine("[Track " + std::to_string(t.trackId) + "]");
-        view.AddFileInfoLine("   Handler   : " + (t.handlerType ? FourccText(t.handlerType) : std::string("none")));
-        view.AddFileInfoLine("   Time Scale: " + std::to_string(t.timescale));
-    }
-}
+void DisplayFullFileInfo(DocumentView& view, const FullParse& parse) { WriteSummaryLines(view, parse.summary); }
 
 }  // namespace kestrova::full

@@ -12,6 +12,7 @@
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
 #include "common/NodeList.h"
+#include "iso/full/FullSummary.h"
 
 namespace kestrova::full {
 
@@ -75,6 +76,7 @@ struct FullParse {
     std::vector<FullTrack> tracks;
     bool recordLimitReached = false;
     bool depthLimitReached = false;
+    FileSummary summary;  // worked out once after the walk
 };
 
 // What a describer gets besides the field writer.
