@@ -1,5 +1,7 @@
 #include "DumpState.h"
 
+#include <cmath>
+
 #include "avi/AviParser.h"
 #include "common/Formatters.h"
 #include "iso/Mp4ParseIso.h"
@@ -91,7 +93,67 @@ Json RecordsJson(const Document& document) {
     return records;
 }
 
+template <typename T>
+Json OrNull(const std::optional<T>& v) {
+    return v ? Json(*v) : Json(nullptr);
+}
+
+Json TextOrNull(const std::string& s) { return s.empty() ? Json(nullptr) : Json(s); }
+
+Json StreamJson(const full::TrackSummary& t) {
+    const bool video = t.handler == Fourcc("vide");
+    const bool audio = t.handler == Fourcc("soun");
+    const auto w = t.codedWidth ? t.codedWidth : t.entryWidth;
+    const auto h = t.codedHeight ? t.codedHeight : t.entryHeight;
+    const auto roundOrNull = [](const std::optional<double>& v) {
+        return v ? Json(static_cast<std::int64_t>(std::llround(*v))) : Json(nullptr);
+    };
+    const auto seconds = [](const std::optional<double>& v) {
+        return v ? Json(std::round(*v * 1000) / 1000) : Json(nullptr);
+    };
+    Json j;
+    j["track_id"] = t.trackId;
+    j["handler"] = t.handler ? Json(FourccText(t.handler)) : Json(nullptr);
+    j["codec_name"] = TextOrNull(t.codecName);
+    j["codec_string"] = TextOrNull(t.codecString);
+    j["profile"] = TextOrNull(t.profile);
+    j["level"] = TextOrNull(t.level);
+    j["width"] = video ? OrNull(w) : Json(nullptr);
+    j["height"] = video ? OrNull(h) : Json(nullptr);
+    j["display_width"] = video ? roundOrNull(t.displayWidth) : Json(nullptr);
+    j["display_height"] = video ? roundOrNull(t.displayHeight) : Json(nullptr);
+    j["sar"] = t.sar ? Json(std::to_string(t.sar->num) + ":" + std::to_string(t.sar->den)) : Json(nullptr);
+    j["rotation"] = video && t.rotationIsPure ? OrNull(t.rotation) : Json(nullptr);
+    j["frame_rate"] = t.frameRate ? Json(std::to_string(t.frameRate->num) + "/" + std::to_string(t.frameRate->den)) : Json(nullptr);
+    j["frame_rate_mode"] = t.frameRate ? Json("constant") : t.variableFrameRate ? Json("variable") : Json(nullptr);
+    j["bit_depth"] = video ? OrNull(t.bitDepth) : Json(nullptr);
+    j["chroma_format"] = TextOrNull(t.chromaFormat);
+    j["color_primaries"] = OrNull(t.colourPrimaries);
+    j["transfer"] = OrNull(t.transfer);
+    j["matrix"] = OrNull(t.matrix);
+    j["full_range"] = OrNull(t.fullRange);
+    j["duration_s"] = seconds(t.MediaSeconds());
+    j["presentation_duration_s"] = seconds(t.presentationSeconds);
+    j["sample_count"] = OrNull(t.sampleCount);
+    j["sync_sample_count"] = t.everySampleSync ? OrNull(t.sampleCount) : OrNull(t.syncSampleCount);
+    j["bit_rate"] = OrNull(t.BitRate());
+    j["language"] = TextOrNull(t.language);
+    j["channels"] = audio ? (t.channels ? Json(*t.channels) : OrNull(t.entryChannels)) : Json(nullptr);
+    j["channel_layout"] = audio ? TextOrNull(t.channelLayout) : Json(nullptr);
+    j["sample_rate"] = audio ? (t.sampleRate ? Json(*t.sampleRate) : OrNull(t.entrySampleRate)) : Json(nullptr);
+    j["bits_per_sample"] = audio ? OrNull(t.bitsPerSample) : Json(nullptr);
+    j["encrypted"] = OrNull(t.encryption);
+    return j;
+}
+
 }  // namespace
+
+Json StreamsJson(const Document& document) {
+    Json streams = Json::array();
+    if (const full::FullParse* parse = document.Full())
+        for (const full::TrackSummary& t : parse->summary.tracks) streams.push_back(StreamJson(t));
+    return streams;
+}
 
 void RunDumpCommand(Document& document, const DumpCommand& command) {
     switch (command.kind) {

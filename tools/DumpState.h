@@ -23,5 +23,8 @@ void RunDumpCommand(Document& document, const DumpCommand& command);
 
 nlohmann::ordered_json StateJson(const Document& document, const DumpCommand& command);
 std::string StateText(const Document& document, const DumpCommand& command);
+// One object per track of the full view's summary, every key present (null
+// when the file does not say); an empty array outside the full view.
+nlohmann::ordered_json StreamsJson(const Document& document);
 
 }  // namespace kestrova

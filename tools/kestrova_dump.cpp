@@ -177,6 +177,7 @@ int main(int argc, char** argv) {
         nlohmann::ordered_json out;
         out["file"] = file;
         out["states"] = std::move(states);
+        if (document.IsFullView()) out["streams"] = kestrova::StreamsJson(document);
         std::cout << out.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     }
     return 0;

@@ -366,7 +366,7 @@ void ReadAv1C(const std::vector<std::uint8_t>& b, TrackSummary& t) {
     }
 }
 
-void ReadVpcC(const std::vector<std::uint8_t>& b, TrackSummary& t) {
+void ReadVpcC(const std::vector<std::uint8_t>& b, std::uint32_t entryType, TrackSummary& t) {
     // A full box; version 1 (VP codec ISO-BMFF binding).
     if (b.size() < 12 || b[0] != 1) return;
     const std::uint32_t profile = b[4], level = b[5], depth = b[6] >> 4, chroma = (b[6] >> 1) & 7;
@@ -379,7 +379,7 @@ void ReadVpcC(const std::vector<std::uint8_t>& b, TrackSummary& t) {
     t.transfer = b[8];
     t.matrix = b[9];
     t.fullRange = full;
-    t.codecString = "vp09." + TwoDigits(profile) + "." + TwoDigits(level) + "." + TwoDigits(depth);
+    t.codecString = FourccText(entryType) + "." + TwoDigits(profile) + "." + TwoDigits(level) + "." + TwoDigits(depth);
     t.codecStringLong = t.codecString + "." + TwoDigits(chroma) + "." + TwoDigits(b[7]) + "." + TwoDigits(b[8]) + "." +
                         TwoDigits(b[9]) + "." + TwoDigits(full ? 1 : 0);
 }
@@ -541,7 +541,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         if (const std::int32_t c = tree.Child(entry, F("avcC")); c >= 0) ReadAvcC(tree.Body(c, 4096), format, t);
         if (const std::int32_t c = tree.Child(entry, F("hvcC")); c >= 0) ReadHvcC(tree.Body(c, 4096), format, t);
         if (const std::int32_t c = tree.Child(entry, F("av1C")); c >= 0) ReadAv1C(tree.Body(c, 64), t);
-        if (const std::int32_t c = tree.Child(entry, F("vpcC")); c >= 0) ReadVpcC(tree.Body(c, 64), t);
+        if (const std::int32_t c = tree.Child(entry, F("vpcC")); c >= 0) ReadVpcC(tree.Body(c, 64), format, t);
         std::int32_t esds = tree.Child(entry, F("esds"));
         if (esds < 0) esds = tree.Path(entry, {F("wave"), F("esds")});
         if (esds >= 0) {
