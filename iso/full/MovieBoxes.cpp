@@ -394,7 +394,9 @@ void DescribeKywd(Fields& f, const BoxContext&) {
         const std::uint8_t* text = f.Body().data() + pos + 1;
         const bool utf16 = size >= 2 && ((text[0] == 0xFE && text[1] == 0xFF) || (text[0] == 0xFF && text[1] == 0xFE));
         std::size_t n = static_cast<std::size_t>(size);
-        if (!utf16)
+        if (utf16)
+            while (n >= 4 && text[n - 1] == 0 && text[n - 2] == 0) n -= 2;
+        else
             while (n > 0 && text[n - 1] == 0) --n;
         s.assign("   keyword ");
         AppendEntryNumber(s, static_cast<std::int64_t>(i));
@@ -426,7 +428,7 @@ void DescribeLoci(Fields& f, const BoxContext&) {
 // ---- Hint track information ----
 
 // SDP text: one line of the pane per line of the text.
-void SdpLines(Fields& f) {
+void SdpLines(Fields& f, const BoxContext& c) {
     const auto body = f.Body();
     std::string& s = f.Scratch();
     std::int64_t line = 0;
@@ -445,14 +447,17 @@ void SdpLines(Fields& f) {
         pos = next;
     }
     f.Seek(body.size());
+    if (c.record.BodyLength() > body.size())
+        f.Heading("(only the first " + GroupedText(body.size(), f.Settings()) + " of " +
+                  GroupedText(c.record.BodyLength(), f.Settings()) + " bytes are read)");
 }
 
-void DescribeMovieSdp(Fields& f, const BoxContext&) {
+void DescribeMovieSdp(Fields& f, const BoxContext& c) {
     f.Type("descriptionformat");
-    SdpLines(f);
+    SdpLines(f, c);
 }
 
-void DescribeTrackSdp(Fields& f, const BoxContext&) { SdpLines(f); }
+void DescribeTrackSdp(Fields& f, const BoxContext& c) { SdpLines(f, c); }
 
 // The hint statistics boxes: a few numbers each, payt a Pascal string at the end.
 void DescribeHintStatistic(Fields& f, const BoxContext& c) {
@@ -486,6 +491,8 @@ void DescribeHintStatistic(Fields& f, const BoxContext& c) {
 }
 
 constexpr std::uint32_t kFreeRead = 4096;
+// One pane line per text line: a box of line feeds must not become millions of lines.
+constexpr std::uint32_t kSdpRead = 65536;
 
 constexpr BoxRule Leaf(std::uint32_t parent, const char (&type)[5], DescribeFn describe, std::uint32_t readLimit = 0) {
     return {parent, F(type), BoxKind::Leaf, EntryLayout::None, describe, readLimit};
@@ -535,7 +542,7 @@ constexpr BoxRule kRules[] = {
     Annotation("kywd", DescribeKywd), Annotation("rtng", DescribeRtng), Annotation("clsf", DescribeClsf),
     Annotation("loci", DescribeLoci),
 
-    Leaf(F("hnti"), "rtp ", DescribeMovieSdp), Leaf(F("hnti"), "sdp ", DescribeTrackSdp),
+    Leaf(F("hnti"), "rtp ", DescribeMovieSdp, kSdpRead), Leaf(F("hnti"), "sdp ", DescribeTrackSdp, kSdpRead),
     HintStatistic("trpy"), HintStatistic("nump"), HintStatistic("tpyl"), HintStatistic("totl"),
     HintStatistic("npck"), HintStatistic("tpay"), HintStatistic("maxr"), HintStatistic("dmed"),
     HintStatistic("dimm"), HintStatistic("drep"), HintStatistic("tmin"), HintStatistic("tmax"),
