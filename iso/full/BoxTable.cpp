@@ -37,6 +37,9 @@ const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type) {
     const Table& t = TheTable();
     auto it = t.index.find(std::uint64_t{parentType} << 32 | type);
     if (it == t.index.end()) it = t.index.find(type);
+    // Any reference type under tref is a list of track IDs, named or not.
+    constexpr std::uint32_t kTref = 0x74726566, kHint = 0x68696E74;
+    if (it == t.index.end() && parentType == kTref) it = t.index.find(std::uint64_t{kTref} << 32 | kHint);
     return it == t.index.end() ? nullptr : &t.rows[static_cast<std::size_t>(it->second)];
 }
 
