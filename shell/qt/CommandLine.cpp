@@ -17,6 +17,8 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments, const QSt
             files << arg;
         } else if (arg == QLatin1String("--")) {
             optionsEnded = true;
+        } else if (arg == QLatin1String("--full")) {
+            line.fullView = true;
         } else if (arg == QLatin1String("--version")) {
             line.action = WindowCommandLine::Action::PrintVersion;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -47,10 +49,12 @@ WindowCommandLine ParseWindowCommandLine(const QStringList& arguments, const QSt
 
 QString WindowUsage() {
     return QStringLiteral(
-        "Usage: kestrova [FILE]\n"
+        "Usage: kestrova [--full] [FILE]\n"
         "Shows the boxes or chunks of an MP4/3GP or AVI file, the fields of each and a hex dump.\n"
         "\n"
         "  FILE        the file to open, as if it were dropped on the window\n"
+        "  --full      start in the full view, which decodes every box of an MP4/3GP\n"
+        "              file (F6 switches between the classic and the full view)\n"
         "  --version   print the version and exit\n"
         "  -h, --help  print this help and exit\n"
         "\n"
@@ -59,6 +63,8 @@ QString WindowUsage() {
 
 void ApplyWindowCommandLine(TParserMain& window, const WindowCommandLine& line, std::ostream& err) {
     if (!line.message.isEmpty()) err << line.message.toStdString() << '\n';
+    // The view first, so that the file is read once, in the view asked for.
+    if (line.fullView) window.FullView1->setChecked(true);
     if (!line.file.isEmpty()) window.DropFiles({line.file});
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -18,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -139,6 +141,11 @@ void TParserMain::CreateActions() {
     StreamGraph1->setEnabled(false);
     connect(StreamGraph1, &QAction::triggered, this, &TParserMain::StreamGraph1Execute);
 
+    FullView1 = make("FullView1", QStringLiteral("&Full View"), QKeySequence(Qt::Key_F6),
+                     QStringLiteral("Full View|Decodes every box, each field lighting its bytes or bits"));
+    FullView1->setCheckable(true);
+    connect(FullView1, &QAction::toggled, this, &TParserMain::FullView1Toggled);
+
     FileOpen1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     FileNew1->setEnabled(false);
     FileSave1->setEnabled(false);
@@ -185,6 +192,7 @@ void TParserMain::CreateMenus() {
 
     View1 = menuBar()->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
+    View1->addAction(FullView1);
     View1->addAction(StreamGraph1);
 
     menuBar()->addAction(Reload1);
@@ -252,6 +260,18 @@ void TParserMain::CreateToolBar() {
     Button1 = new QPushButton(QStringLiteral("Read Offset"), ToolBar1);
     Button1->setObjectName(QStringLiteral("Button1"));
     ToolBar1->addWidget(Button1);
+
+    auto* before = new QWidget(ToolBar1);
+    before->setFixedWidth(12);
+    ToolBar1->addWidget(before);
+    FullViewCheck = new QCheckBox(QStringLiteral("Full View"), ToolBar1);
+    FullViewCheck->setObjectName(QStringLiteral("FullViewCheck"));
+    FullViewCheck->setToolTip(FullView1->toolTip() + QStringLiteral(" (F6)"));
+    FullViewCheck->setStatusTip(FullView1->statusTip());
+    // Like the tool buttons it leaves the focus in the pane the user works in; F6 is its key.
+    FullViewCheck->setFocusPolicy(Qt::NoFocus);
+    ToolBar1->addWidget(FullViewCheck);
+    connect(FullViewCheck, &QCheckBox::toggled, FullView1, &QAction::setChecked);
 
     // What the user types is what Read Offset and the next render see.
     connect(OffsetEdit, &QLineEdit::textChanged, this,
@@ -377,6 +397,26 @@ void TParserMain::HelpAbout1Execute() {
     if (!aboutBox_) return;
     aboutBox_->Version_Label->setText(QStringLiteral("Ver. ") + QLatin1String(kVersionText));
     aboutBox_->exec();
+}
+
+void TParserMain::FullView1Toggled(bool full) {
+    {
+        const QSignalBlocker quiet(FullViewCheck);
+        FullViewCheck->setChecked(full);
+    }
+    const ViewKind view = full ? ViewKind::Full : ViewKind::Classic;
+    if (document_.View() == view) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    document_.SetView(view);
+    Render(true);
+    // The box the user was looking at, when the other view has it too; else the root, as after an open.
+    const std::int64_t clicked = document_.ClickedNode();
+    const QModelIndex node = clicked > 0 ? treeModel_->IndexOfNode(clicked) : QModelIndex();
+    if (node.isValid()) {
+        TreeView1->setCurrentIndex(node);
+        TreeView1->scrollTo(node);
+    }
+    QApplication::restoreOverrideCursor();
 }
 
 void TParserMain::TreeView1Click() {

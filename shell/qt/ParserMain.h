@@ -11,6 +11,7 @@
 #include "shell/qt/SystemSettings.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QModelIndex;
@@ -52,6 +53,8 @@ public:
     void Button1Click();
     void HelpAbout1Execute();
     void StreamGraph1Execute();
+    // FullView1 and FullViewCheck toggled: the file is read again in that view.
+    void FullView1Toggled(bool full);
     // A double-click on a sample in the graph: its table node and line are selected.
     void ShowSampleSource(const SampleTrack& track, const Sample& sample);
     StreamGraphWindow* GraphWindow() const { return graphWindow_; }
@@ -68,6 +71,7 @@ public:
     QAction* Reload1 = nullptr;
     QAction* HelpAbout1 = nullptr;
     QAction* StreamGraph1 = nullptr;
+    QAction* FullView1 = nullptr;  // checkable; checked while the full view is shown
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -80,6 +84,7 @@ public:
     HexEntry* OffsetEdit = nullptr;
     HexEntry* SizeEdit = nullptr;
     QPushButton* Button1 = nullptr;
+    QCheckBox* FullViewCheck = nullptr;  // mirrors FullView1
     QTreeView* TreeView1 = nullptr;
     LinePane* BOX_Description = nullptr;
     LinePane* FILEInfo = nullptr;

@@ -2,6 +2,7 @@
 // drops, the about box, the message box and the tree.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
@@ -87,7 +88,7 @@ private slots:
         QCOMPARE(bar[0]->statusTip(), QStringLiteral("File related commands"));
         QCOMPARE(bar[1]->text(), QStringLiteral("&Edit"));
         QCOMPARE(bar[1]->statusTip(), QStringLiteral("Edit commands"));
-        QCOMPARE(bar[2]->text(), QStringLiteral("&View"));  // the stream graph's menu
+        QCOMPARE(bar[2]->text(), QStringLiteral("&View"));  // the full view and the stream graph
         // Reload is a command on the bar itself.
         QCOMPARE(bar[3], w.Reload1);
         QVERIFY(bar[3]->menu() == nullptr);
@@ -115,6 +116,8 @@ private slots:
             {w.EditPaste1, "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), false, "Paste", "Inserts Clipboard contents"},
             {w.Reload1, "&Reload", QKeySequence(Qt::CTRL | Qt::Key_R), false, "Reload File", "Reload File"},
             {w.HelpAbout1, "&About...", QKeySequence(Qt::ALT | Qt::Key_A), true, "About", nullptr},
+            {w.FullView1, "&Full View", QKeySequence(Qt::Key_F6), true, "Full View",
+             "Decodes every box, each field lighting its bytes or bits"},
         };
         for (const Item& item : items) {
             QCOMPARE(item.action->text(), QString::fromUtf8(item.text));
@@ -138,6 +141,9 @@ private slots:
         QCOMPARE(file[5], w.FileExit1);
         QCOMPARE(w.Edit1->actions(), (QList<QAction*>{w.EditCut1, w.EditCopy1, w.EditPaste1, w.EditFind1}));
         QCOMPARE(w.Help1->actions(), QList<QAction*>{w.HelpAbout1});
+        QCOMPARE(w.View1->actions(), (QList<QAction*>{w.FullView1, w.StreamGraph1}));
+        QVERIFY(w.FullView1->isCheckable());
+        QVERIFY(!w.FullView1->isChecked());
     }
 
     void findNeverActs() {
@@ -191,7 +197,10 @@ private slots:
         QCOMPARE(labels, (QStringList{QStringLiteral("Offset   0x"), QStringLiteral("  Size   0x")}));
         QVERIFY(order.indexOf(w.OffsetEdit) < order.indexOf(w.SizeEdit));
         QVERIFY(order.indexOf(w.SizeEdit) < order.indexOf(w.Button1));
-        QCOMPARE(order.last(), static_cast<QWidget*>(w.Button1));
+        QCOMPARE(order.indexOf(w.Button1), order.indexOf(w.FullViewCheck) - 2);  // a gap between them
+        QCOMPARE(order.last(), static_cast<QWidget*>(w.FullViewCheck));
+        QCOMPARE(w.FullViewCheck->text(), QStringLiteral("Full View"));
+        QVERIFY(!w.FullViewCheck->isChecked());
 
         QVERIFY(!w.ToolButton1->icon().isNull());
         QCOMPARE(w.ToolButton1->defaultAction(), w.FileOpen1);

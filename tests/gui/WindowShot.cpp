@@ -3,8 +3,9 @@
 // LINE (from 0) of the description, which lights that line's bytes.
 // Without arguments it shows the window as it starts; --about opens the about box;
 // --graph opens the stream graph on track TRACK (0-based), showing its first SPAN
-// seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width.
-//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [FILE [NODE [LINE]]]
+// seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width;
+// --full opens the file in the full view.
+//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [--full] [FILE [NODE [LINE]]]
 
 #include <QApplication>
 #include <QScrollBar>
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
                 QTest::mouseMove(graph->Graph, at);
             });
         });
+    }
+    if (args.size() >= 2 && args.at(1) == QLatin1String("--full")) {
+        args.removeAt(1);
+        window.FullView1->setChecked(true);
     }
     if (args.size() >= 2) {
         window.OpenFile(args.at(1));
