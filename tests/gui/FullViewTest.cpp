@@ -96,11 +96,15 @@ std::int64_t LineStartingWith(const LinePane* pane, const QString& prefix) {
     return -1;
 }
 
-enum class Switch { Key, Menu, CheckBox };
+enum class Switch { Key, KeyInPane, Menu, CheckBox };
 
 void SwitchView(TParserMain& w, Switch how) {
     switch (how) {
         case Switch::Key: QTest::keyClick(w.TreeView1, Qt::Key_F6); break;
+        case Switch::KeyInPane:
+            w.BOX_Description->setFocus();
+            QTest::keyClick(w.BOX_Description, Qt::Key_F6);
+            break;
         case Switch::Menu: w.FullView1->trigger(); break;
         case Switch::CheckBox: QTest::mouseClick(w.FullViewCheck, Qt::LeftButton); break;
     }
@@ -142,7 +146,7 @@ private slots:
         QTest::newRow("tkhd, F6") << false << "tkhd" << Switch::Key << true;
         QTest::newRow("stsd, menu") << false << "stsd" << Switch::Menu << true;
         QTest::newRow("mdat, check box") << false << "mdat" << Switch::CheckBox << true;
-        QTest::newRow("stts from the full view, F6") << true << "stts" << Switch::Key << true;
+        QTest::newRow("stts from the full view, F6 in the pane") << true << "stts" << Switch::KeyInPane << true;
         QTest::newRow("colr only in the full view") << true << "colr" << Switch::Key << false;
     }
 
