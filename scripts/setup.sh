@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   ffmpeg
+  # the fuzz build: clang and its sanitizer and libFuzzer runtimes, of the
+  # default version (14 on Debian 12)
+  clang libclang-rt-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-nanum
   librsvg2-bin desktop-file-utils appstream file
 )
