@@ -1,0 +1,569 @@
+// The H.265 parameter set readers: NAL units in, the lines they show and the
+// bits each line lights out, on x265's own parameter sets and on crafted ones
+// for the range and screen content extensions, predicted reference picture
+// sets, tiles and broken input.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+
+#include "codecs/H265.h"
+#include "support/BoxWriter.h"
+
+namespace kestrova::test {
+namespace {
+
+// Writes syntax elements MSB first; Nal() adds the emulation-prevention bytes.
+class BitWriter {
+public:
+    BitWriter& u(unsigned n, std::uint64_t v) {
+        for (unsigned i = n; i-- > 0;) bits_.push_back(static_cast<std::uint8_t>((v >> i) & 1));
+        return *this;
+    }
+    BitWriter& ue(std::uint64_t v) {
+        unsigned len = 0;
+        while (((v + 1) >> len) != 0) ++len;
+        return u(len - 1, 0).u(len, v + 1);
+    }
+    BitWriter& se(std::int64_t v) { return ue(v > 0 ? 2 * static_cast<std::uint64_t>(v) - 1 : 2 * static_cast<std::uint64_t>(-v)); }
+    BitWriter& Trailing() {
+        u(1, 1);
+        while (bits_.size() % 8 != 0) bits_.push_back(0);
+        return *this;
+    }
+    Bytes Nal() const {
+        Bytes raw((bits_.size() + 7) / 8, 0);
+        for (std::size_t i = 0; i < bits_.size(); ++i) raw[i / 8] |= static_cast<std::uint8_t>(bits_[i] << (7 - i % 8));
+        Bytes out;
+        int zeros = 0;
+        for (const std::uint8_t b : raw) {
+            if (zeros >= 2 && b <= 3) {
+                out.push_back(3);
+                zeros = 0;
+            }
+            out.push_back(b);
+            zeros = b == 0 ? zeros + 1 : 0;
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::uint8_t> bits_;
+};
+
+struct Line {
+    std::string text;
+    ByteRange range;
+};
+
+class Recorder final : public codecs::FieldSink {
+public:
+    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
+        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
+    }
+    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
+        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
+    }
+    void TextField(std::string_view label, std::string text, ByteRange range) override {
+        lines.push_back({std::string(label) + " : " + text, range});
+    }
+    void Meaning(std::string_view text) override {
+        if (!lines.empty()) lines.back().text += " " + std::string(text);
+    }
+    void Heading(std::string text) override { lines.push_back({std::move(text), {}}); }
+    void Derived(std::string_view label, std::string text, ByteRange span) override {
+        lines.push_back({std::string(label) + " = " + text, span});
+    }
+    void Stop(std::string text) override { lines.push_back({std::move(text), {}}); }
+    std::vector<Line> lines;
+};
+
+struct Want {
+    std::string text;
+    std::optional<ByteRange> range;
+};
+
+std::string Dump(const std::vector<Line>& lines) {
+    std::ostringstream out;
+    for (const Line& l : lines)
+        out << l.text << "  [" << l.range.offset << "+" << l.range.length << " bit " << int(l.range.firstBit) << "+"
+            << l.range.bitCount << "]\n";
+    return out.str();
+}
+
+// Each wanted line shows, in this order (others may come between); no unwanted one does.
+void ExpectLines(const std::vector<Line>& got, const std::vector<Want>& want, const std::vector<std::string>& absent) {
+    std::size_t at = 0;
+    for (const Want& w : want) {
+        std::size_t i = at;
+        while (i < got.size() && got[i].text != w.text) ++i;
+        if (i == got.size()) {
+            ADD_FAILURE() << "missing after line " << at << ": " << w.text << "\n" << Dump(got);
+            return;
+        }
+        if (w.range) {
+            EXPECT_EQ(got[i].range, *w.range) << w.text << "\n" << Dump(got);
+        }
+        at = i + 1;
+    }
+    for (const std::string& a : absent)
+        for (const Line& l : got) EXPECT_NE(l.text, a) << Dump(got);
+}
+
+Bytes Hex(const std::string& hex) {
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+constexpr std::uint64_t kAt = 0x200;  // the file offset every NAL unit is read at
+ByteRange BitsAt(std::uint64_t bit, std::uint64_t count) { return ByteRange::Bits(8 * kAt + bit, count); }
+
+// x265's Main 10 parameter sets of 64x48 at 25 fps with a NAL HRD (vbv 500 kbit/s,
+// 1000 kbit); ffmpeg's trace_headers reads the same values.
+const char* const kX265Vps = "40010c01ffff02200000030090000003000003003c959409";
+const char* const kX265Sps =
+    "42010102200000030090000003000003003ca02083136595952930bc05a0200000030020000003032c029acbc003d08000f42440";
+const char* const kX265Pps = "4401c073c089";
+
+// The nine format range extension constraint flags, max_12bit first.
+constexpr unsigned kMain422_10 = 0b110100001;
+constexpr unsigned kMonochrome12 = 0b100111001;
+constexpr unsigned kMain444_10 = 0b110000001;
+
+void Header(BitWriter& w, unsigned type, unsigned layer = 0) { w.u(1, 0).u(6, type).u(6, layer).u(3, 1); }
+
+// profile_tier_level(1, 0): the profile's compatibility flag, progressive frames, level 3.1.
+void Ptl(BitWriter& w, unsigned profile, unsigned flags9 = 0, bool max14 = false) {
+    w.u(2, 0).u(1, 0).u(5, profile).u(32, 1ull << (31 - profile)).u(1, 1).u(1, 0).u(1, 0).u(1, 1);
+    if (profile >= 4) {
+        w.u(9, flags9);
+        if (profile == 5 || profile >= 9) w.u(1, max14).u(33, 0);
+        else w.u(34, 0);
+    } else if (profile == 2) {
+        w.u(7, 0).u(1, 0).u(35, 0);
+    } else {
+        w.u(43, 0);
+    }
+    w.u(1, 0).u(8, 93);
+}
+
+struct SpsSpec {
+    unsigned profile = 1;
+    unsigned flags9 = 0;
+    bool max14 = false;
+    unsigned chroma = 1;
+    bool separate = false;
+    unsigned bitDepth = 8;
+    bool rps = false;     // three sets, the last two predicted, then a long-term picture
+    bool range = false;   // sps_range_extension
+    bool scc = false;     // sps_scc_extension with two palette entries
+};
+
+// 64x48 with a conformance window of 1, 2, 1 and 2 units.
+Bytes Sps(const SpsSpec& s) {
+    BitWriter w;
+    Header(w, 33);
+    w.u(4, 0).u(3, 0).u(1, 1);
+    Ptl(w, s.profile, s.flags9, s.max14);
+    w.ue(0).ue(s.chroma);
+    if (s.chroma == 3) w.u(1, s.separate);
+    w.ue(64).ue(48).u(1, 1).ue(1).ue(2).ue(1).ue(2);
+    w.ue(s.bitDepth - 8).ue(s.bitDepth - 8).ue(4).u(1, 1).ue(4).ue(2).ue(0);
+    w.ue(0).ue(1).ue(0).ue(1).ue(0).ue(0).u(1, 0).u(1, 0).u(1, 0).u(1, 0);
+    if (s.rps) {
+        w.ue(3);
+        w.ue(2).ue(1).ue(0).u(1, 1).ue(1).u(1, 1).ue(0).u(1, 1);  // -1, -3, +1
+        w.u(1, 1).u(1, 1).ue(0).u(1, 1).u(1, 0).u(1, 0).u(1, 1).u(1, 1);  // deltaRps -1: -1, -2
+        w.u(1, 1).u(1, 0).ue(1).u(1, 1).u(1, 1).u(1, 1);                  // deltaRps +2 over two pictures
+        w.u(1, 1).ue(1).u(8, 0xA5).u(1, 1);
+    } else {
+        w.ue(0).u(1, 0);
+    }
+    w.u(1, 1).u(1, 0).u(1, 0);  // no VUI
+    const bool ext = s.range || s.scc;
+    w.u(1, ext);
+    if (ext) w.u(1, s.range).u(1, 0).u(1, 0).u(1, s.scc).u(4, 0);
+    if (s.range) w.u(9, 0b101010101);
+    if (s.scc) {
+        w.u(1, 1).u(1, 1).ue(63).ue(0).u(1, 1).ue(1);
+        for (int comp = 0; comp < 3; ++comp) w.u(s.bitDepth, 1000 + comp).u(s.bitDepth, 2 * comp);
+        w.u(2, 2).u(1, 1);
+    }
+    w.Trailing();
+    return w.Nal();
+}
+
+Bytes Cut(Bytes b, std::size_t n) {
+    b.resize(n);
+    return b;
+}
+
+struct H265Case {
+    const char* name;
+    Bytes nal;
+    std::vector<Want> want;
+    std::vector<std::string> absent = {};
+};
+
+TEST(H265Reader, SequenceParameterSets) {
+    BitWriter golomb;
+    Header(golomb, 33);
+    golomb.u(4, 0).u(3, 0).u(1, 1);
+    Ptl(golomb, 1);
+    golomb.u(40, 0).u(8, 0xFF);
+    BitWriter chroma5;
+    Header(chroma5, 33);
+    chroma5.u(4, 0).u(3, 0).u(1, 1);
+    Ptl(chroma5, 1);
+    chroma5.ue(0).ue(5).Trailing();
+    BitWriter sets65;
+    Header(sets65, 33);
+    sets65.u(4, 0).u(3, 0).u(1, 1);
+    Ptl(sets65, 1);
+    sets65.ue(0).ue(1).ue(64).ue(48).u(1, 0).ue(0).ue(0).ue(4).u(1, 1).ue(0).ue(0).ue(0);
+    sets65.ue(0).ue(1).ue(0).ue(1).ue(0).ue(0).u(1, 0).u(1, 0).u(1, 0).u(1, 0).ue(65).Trailing();
+    BitWriter layer;
+    Header(layer, 33, 1);
+    layer.u(4, 0).u(3, 7).u(1, 1).Trailing();
+
+    const std::vector<H265Case> cases = {
+        {"x265 Main 10 with a NAL HRD",
+         Hex(kX265Sps),
+         {{"forbidden_zero_bit : 0", BitsAt(0, 1)},
+          {"nal_unit_type : 33 SPS_NUT sequence parameter set", BitsAt(1, 6)},
+          {"nuh_temporal_id_plus1 : 1", BitsAt(13, 3)},
+          {"sps_temporal_id_nesting_flag : 1", BitsAt(23, 1)},
+          {"profile_tier_level()"},
+          {"general_profile_idc : 2", BitsAt(27, 5)},
+          // 32 payload bits, 40 in the file: the 0x03 after 20 00 00 lies inside.
+          {"general_profile_compatibility_flag[j] : 536870912 j = 2", ByteRange{kAt + 4, 5}},
+          {"general_reserved_zero_7bits : 0"},
+          {"general_one_picture_only_constraint_flag : 0"},
+          {"general_inbld_flag : 0"},
+          {"profile = Main 10"},
+          {"tier = Main", BitsAt(26, 1)},
+          {"general_level_idc : 60"},
+          {"level = 2"},
+          {"chroma_format_idc : 1 4:2:0"},
+          {"chroma format = 4:2:0"},
+          {"pic_width_in_luma_samples : 64"},
+          {"width = 64"},
+          {"height = 48"},
+          {"luma bit depth = 10"},
+          {"chroma bit depth = 10"},
+          {"sps_max_dec_pic_buffering_minus1[0] : 4"},
+          {"log2_diff_max_min_luma_transform_block_size : 3"},
+          {"num_short_term_ref_pic_sets : 0"},
+          {"vui_parameters()"},
+          {"video_format : 5 unspecified"},
+          {"vui_num_units_in_tick : 1"},
+          {"vui_time_scale : 25"},
+          {"frame rate = 25 fps (vui_time_scale / vui_num_units_in_tick)"},
+          {"hrd_parameters()"},
+          {"nal_hrd_parameters_present_flag : 1"},
+          {"cpb_size_scale : 2"},
+          {"au_cpb_removal_delay_length_minus1 : 11"},
+          {"fixed_pic_rate_general_flag[0] : 1"},
+          {"elemental_duration_in_tc_minus1[0] : 0"},
+          {"cpb_cnt_minus1[0] : 0"},
+          {"sub_layer_hrd_parameters(0) of the NAL HRD"},
+          {"bit_rate_value_minus1[0] : 7811"},
+          {"BitRate[0] = 499968 bits/s"},
+          {"cpb_size_value_minus1[0] : 15624"},
+          {"CpbSize[0] = 1000000 bits"},
+          {"cbr_flag[0] : 0 variable bit rate"},
+          {"bitstream_restriction_flag : 0"},
+          {"sps_extension_present_flag : 0"},
+          {"rbsp_stop_one_bit : 1"}},
+         {"fixed_pic_rate_within_cvs_flag[0] : 0", "low_delay_hrd_flag[0] : 0"}},
+        {"format range extensions: 4:2:2 10-bit, a window of 2 across and 1 down, the range extension flags",
+         Sps({.profile = 4, .flags9 = kMain422_10, .chroma = 2, .bitDepth = 10, .range = true}),
+         {{"general_profile_compatibility_flag[j] : 134217728 j = 4", ByteRange{kAt + 4, 5}},
+          {"general_max_12bit_constraint_flag : 1"},
+          {"general_max_8bit_constraint_flag : 0"},
+          {"general_max_422chroma_constraint_flag : 1"},
+          {"general_max_420chroma_constraint_flag : 0"},
+          {"general_lower_bit_rate_constraint_flag : 1"},
+          {"general_reserved_zero_34bits : 0"},
+          {"profile = Main 4:2:2 10 (range extensions)"},
+          {"level = 3.1"},
+          {"chroma format = 4:2:2"},
+          {"width = 58 (coded 64, 6 outside the window)"},
+          {"height = 45 (coded 48, 3 outside the window)"},
+          {"luma bit depth = 10"},
+          {"sps_range_extension_flag : 1"},
+          {"sps_scc_extension_flag : 0"},
+          {"sps_range_extension()"},
+          {"transform_skip_rotation_enabled_flag : 1"},
+          {"transform_skip_context_enabled_flag : 0"},
+          {"implicit_rdpcm_enabled_flag : 1"},
+          {"persistent_rice_adaptation_enabled_flag : 0"},
+          {"cabac_bypass_alignment_enabled_flag : 1"},
+          {"rbsp_stop_one_bit : 1"}},
+         {"sps_scc_extension()"}},
+        {"monochrome 12-bit: a window of single samples",
+         Sps({.profile = 4, .flags9 = kMonochrome12, .chroma = 0, .bitDepth = 12}),
+         {{"profile = Monochrome 12 (range extensions)"},
+          {"chroma format = 4:0:0 (monochrome)"},
+          {"width = 61 (coded 64, 3 outside the window)"},
+          {"height = 45 (coded 48, 3 outside the window)"},
+          {"luma bit depth = 12"},
+          {"rbsp_stop_one_bit : 1"}},
+         {"chroma bit depth = 12"}},
+        {"Main 4:2:0: a window of 2 across and down",
+         Sps({}),
+         {{"general_reserved_zero_43bits : 0"},
+          {"profile = Main"},
+          {"width = 58 (coded 64, 6 outside the window)"},
+          {"height = 42 (coded 48, 6 outside the window)"}}},
+        {"4:4:4 as separate planes: a window of single samples",
+         Sps({.profile = 4, .flags9 = kMain444_10, .chroma = 3, .separate = true, .bitDepth = 10}),
+         {{"separate_colour_plane_flag : 1"},
+          {"chroma format = 4:4:4, colour planes coded apart"},
+          {"width = 61 (coded 64, 3 outside the window)"},
+          {"height = 45 (coded 48, 3 outside the window)"},
+          {"chroma bit depth = 10"}}},
+        {"screen content coding: the SCC flags and palette initializers",
+         Sps({.profile = 9, .flags9 = kMain444_10, .max14 = true, .chroma = 3, .bitDepth = 10, .scc = true}),
+         {{"general_max_14bit_constraint_flag : 1"},
+          {"general_reserved_zero_33bits : 0"},
+          {"profile = Screen-Extended Main 4:4:4 10 (screen content coding)"},
+          {"sps_scc_extension_flag : 1"},
+          {"sps_scc_extension()"},
+          {"sps_curr_pic_ref_enabled_flag : 1"},
+          {"palette_mode_enabled_flag : 1"},
+          {"palette_max_size : 63"},
+          {"sps_num_palette_predictor_initializers_minus1 : 1"},
+          {"sps_palette_predictor_initializer[0][0] : 1000"},
+          {"sps_palette_predictor_initializer[2][1] : 4"},
+          {"motion_vector_resolution_control_idc : 2"},
+          {"intra_boundary_filtering_disabled_flag : 1"},
+          {"rbsp_stop_one_bit : 1"}}},
+        {"reference picture sets predicted from the one before",
+         Sps({.rps = true}),
+         {{"num_short_term_ref_pic_sets : 3"},
+          {"st_ref_pic_set(0)"},
+          {"num_negative_pics : 2"},
+          {"num_positive_pics : 1"},
+          {"delta_poc_s0_minus1[1] : 1"},
+          {"delta_poc_s1_minus1[0] : 0"},
+          {"st_ref_pic_set(1)"},
+          {"inter_ref_pic_set_prediction_flag : 1"},
+          {"delta_rps_sign : 1"},
+          {"used_by_curr_pic_flag[1] : 0"},
+          {"use_delta_flag[1] : 0"},
+          {"used_by_curr_pic_flag[3] : 1"},
+          {"st_ref_pic_set(2)"},
+          {"abs_delta_rps_minus1 : 1"},
+          {"used_by_curr_pic_flag[2] : 1"},
+          // Set 1 holds two pictures, so set 2 has three flags and the long-term fields come next.
+          {"long_term_ref_pics_present_flag : 1"},
+          {"num_long_term_ref_pics_sps : 1"},
+          {"lt_ref_pic_poc_lsb_sps[0] : 165"},
+          {"used_by_curr_pic_lt_sps_flag[0] : 1"},
+          {"rbsp_stop_one_bit : 1"}}},
+        {"an exp-Golomb code longer than 32 bits",
+         golomb.Nal(),
+         {{"level = 3.1"}, {"(seq_parameter_set_rbsp() stops at bit 120, byte 0x212: sps_seq_parameter_set_id: an exp-Golomb code longer than 32 bits)"}}},
+        {"chroma_format_idc 5", chroma5.Nal(), {{"(seq_parameter_set_rbsp() stops at bit 126, byte 0x212: chroma_format_idc is 5, at most 3)"}}},
+        {"65 reference picture sets",
+         sets65.Nal(),
+         {{"pcm_enabled_flag : 0"}, {"num_short_term_ref_pic_sets : 65"}},
+         {"long_term_ref_pics_present_flag : 0"}},
+        {"a layer's SPS that takes its format from the VPS",
+         layer.Nal(),
+         {{"nuh_layer_id : 1"},
+          {"sps_ext_or_max_sub_layers_minus1 : 7"},
+          {"(seq_parameter_set_rbsp() stops at bit 23, byte 0x202: MultiLayerExtSpsFlag is 1: this layer's SPS takes "
+           "its format from the VPS extension)"}}},
+        {"cut in the VUI",
+         Cut(Hex(kX265Sps), 32),
+         {{"width = 64"}, {"vui_timing_info_present_flag : 1"}},
+         {"rbsp_stop_one_bit : 1", "vui_time_scale : 25"}},
+    };
+    for (const H265Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder rec;
+        codecs::ReadH265Sps(c.nal, kAt, &rec);
+        ExpectLines(rec.lines, c.want, c.absent);
+    }
+}
+
+TEST(H265Reader, VideoAndPictureParameterSets) {
+    BitWriter vps;  // two sub-layers, timing at 60000/1001 and a NAL HRD for each sub-layer
+    Header(vps, 32);
+    vps.u(4, 0).u(1, 1).u(1, 1).u(6, 0).u(3, 1).u(1, 1).u(16, 0xFFFF);
+    Ptl(vps, 1);
+    vps.u(1, 0).u(1, 1);
+    for (int i = 1; i < 8; ++i) vps.u(2, 0);
+    vps.u(8, 90);
+    vps.u(1, 0).ue(4).ue(2).ue(0).u(6, 0).ue(0);
+    vps.u(1, 1).u(32, 1001).u(32, 60000).u(1, 0).ue(1).ue(0);
+    vps.u(1, 1).u(1, 0).u(1, 0).u(4, 1).u(4, 3).u(5, 23).u(5, 23).u(5, 23);
+    for (int i = 0; i < 2; ++i) vps.u(1, 0).u(1, 0).u(1, 0).ue(0).ue(999).ue(1999).u(1, 1);
+    vps.u(1, 0).Trailing();
+
+    BitWriter tiles;  // three by two tiles of explicit sizes, the range and SCC extensions
+    Header(tiles, 34);
+    tiles.ue(0).ue(0).u(1, 0).u(1, 0).u(3, 0).u(1, 0).u(1, 0).ue(0).ue(0).se(0).u(1, 0).u(1, 1).u(1, 0);
+    tiles.se(0).se(0).u(1, 0).u(1, 0).u(1, 0).u(1, 0).u(1, 1).u(1, 0);
+    tiles.ue(2).ue(1).u(1, 0).ue(0).ue(1).ue(0).u(1, 1);
+    tiles.u(1, 1).u(1, 0).u(1, 0).u(1, 0).ue(0).u(1, 0);
+    tiles.u(1, 1).u(1, 1).u(1, 0).u(1, 0).u(1, 1).u(4, 0);
+    tiles.ue(1).u(1, 1).u(1, 1).ue(0).ue(1).se(-3).se(3).se(2).se(-2).ue(0).ue(1);
+    tiles.u(1, 1).u(1, 1).u(1, 1).se(-5).se(0).se(2).u(1, 0);
+    tiles.Trailing();
+    BitWriter wide;  // five tile columns where the SPS has four CTBs across
+    Header(wide, 34);
+    wide.ue(0).ue(0).u(1, 0).u(1, 0).u(3, 0).u(1, 0).u(1, 0).ue(0).ue(0).se(0).u(1, 0).u(1, 0).u(1, 0);
+    wide.se(0).se(0).u(1, 0).u(1, 0).u(1, 0).u(1, 0).u(1, 1).u(1, 0).ue(4).ue(0).u(1, 1).u(1, 1);
+    wide.u(1, 1).u(1, 0).u(1, 0).u(1, 0).ue(0).u(1, 0).u(1, 0).Trailing();
+
+    codecs::H265Sps sps64x48;
+    sps64x48.codedWidth = 64;
+    sps64x48.codedHeight = 48;
+    sps64x48.log2CtbSize = 4;
+    struct Case {
+        const char* name;
+        Bytes nal;
+        std::vector<codecs::H265Sps> known;
+        std::vector<Want> want;
+        std::vector<std::string> absent = {};
+    };
+    const std::vector<Case> cases = {
+        {"x265's VPS",
+         Hex(kX265Vps),
+         {},
+         {{"nal_unit_type : 32 VPS_NUT video parameter set"},
+          {"video_parameter_set_rbsp()"},
+          {"vps_reserved_0xffff_16bits : 65535", BitsAt(32, 16)},
+          {"profile = Main 10"},
+          {"general_level_idc : 60"},
+          {"vps_max_dec_pic_buffering_minus1[0] : 4"},
+          {"vps_num_layer_sets_minus1 : 0"},
+          {"vps_timing_info_present_flag : 0"},
+          {"vps_extension_flag : 0"},
+          {"rbsp_stop_one_bit : 1"}}},
+        {"a VPS with sub-layers, timing and HRD",
+         vps.Nal(),
+         {},
+         {{"vps_max_sub_layers_minus1 : 1"},
+          {"sub_layer_profile_present_flag[0] : 0"},
+          {"sub_layer_level_present_flag[0] : 1"},
+          {"reserved_zero_2bits[7] : 0"},
+          {"sub_layer_level_idc[0] : 90 level 3"},
+          {"vps_sub_layer_ordering_info_present_flag : 0"},
+          {"vps_max_dec_pic_buffering_minus1[1] : 4"},
+          {"vps_num_units_in_tick : 1001"},
+          {"vps_time_scale : 60000"},
+          {"frame rate = 59.94 fps (vps_time_scale / vps_num_units_in_tick)"},
+          {"vps_num_hrd_parameters : 1"},
+          {"hrd_layer_set_idx[0] : 0"},
+          {"hrd_parameters()"},
+          {"bit_rate_scale : 1"},
+          {"fixed_pic_rate_within_cvs_flag[0] : 0"},
+          {"low_delay_hrd_flag[0] : 0"},
+          {"BitRate[0] = 128000 bits/s"},
+          {"CpbSize[0] = 256000 bits"},
+          {"cbr_flag[0] : 1 constant bit rate"},
+          {"sub_layer_hrd_parameters(1) of the NAL HRD"},
+          {"vps_extension_flag : 0"},
+          {"rbsp_stop_one_bit : 1"}},
+         {"vps_max_dec_pic_buffering_minus1[0] : 4"}},
+        {"x265's PPS", Hex(kX265Pps), {}, {{"cu_qp_delta_enabled_flag : 1", BitsAt(30, 1)}, {"pps_extension_present_flag : 0", BitsAt(46, 1)}, {"rbsp_stop_one_bit : 1", BitsAt(47, 1)}}},
+        {"tiles and the range and SCC extensions",
+         tiles.Nal(),
+         {sps64x48},
+         {{"tiles_enabled_flag : 1"},
+          {"num_tile_columns_minus1 : 2"},
+          {"uniform_spacing_flag : 0"},
+          {"column_width_minus1[1] : 1"},
+          {"row_height_minus1[0] : 0"},
+          {"loop_filter_across_tiles_enabled_flag : 1"},
+          {"pps_range_extension_flag : 1"},
+          {"pps_scc_extension_flag : 1"},
+          {"pps_range_extension()"},
+          {"log2_max_transform_skip_block_size_minus2 : 1"},
+          {"chroma_qp_offset_list_len_minus1 : 1"},
+          {"cb_qp_offset_list[0] : -3"},
+          {"cr_qp_offset_list[1] : -2"},
+          {"log2_sao_offset_scale_chroma : 1"},
+          {"pps_scc_extension()"},
+          {"residual_adaptive_colour_transform_enabled_flag : 1"},
+          {"pps_act_y_qp_offset_plus5 : -5"},
+          {"pps_act_cr_qp_offset_plus3 : 2"},
+          {"pps_palette_predictor_initializers_present_flag : 0"},
+          {"rbsp_stop_one_bit : 1"}}},
+        {"more tile columns than the SPS's picture has CTBs",
+         wide.Nal(),
+         {sps64x48},
+         {{"(pic_parameter_set_rbsp() stops at bit 45, byte 0x205: tiles of 5 columns and 1 rows, the picture has 4 by 3 CTBs)"}},
+         {"uniform_spacing_flag : 1"}},
+        {"without the SPS the bits bound the tiles", wide.Nal(), {}, {{"uniform_spacing_flag : 1"}, {"rbsp_stop_one_bit : 1"}}},
+        {"a prefix SEI shows its bytes",
+         Hex("4e0181010f80"),
+         {},
+         {{"nal_unit_type : 39 PREFIX_SEI_NUT"}, {"sei_rbsp() : 81 01 0F 80", ByteRange{kAt + 2, 4}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder rec;
+        codecs::ReadH265NalUnit(c.nal, kAt, &rec, c.known);
+        ExpectLines(rec.lines, c.want, c.absent);
+    }
+}
+
+TEST(H265Reader, ValuesForTheSummary) {
+    const codecs::H265Sps x265 = codecs::ReadH265Sps(Hex(kX265Sps), 0, nullptr);
+    EXPECT_TRUE(x265.complete);
+    EXPECT_EQ(x265.ptl.profileIdc, 2u);
+    EXPECT_EQ(x265.ptl.levelIdc, 60u);
+    EXPECT_EQ(x265.width, 64u);
+    EXPECT_EQ(x265.height, 48u);
+    EXPECT_EQ(x265.bitDepthLuma, 10u);
+    EXPECT_EQ(x265.vui.timeScale, 25u);
+    EXPECT_EQ(x265.log2CtbSize, 5u);  // coding blocks of 16 and one more level: CTBs of 32
+    const codecs::H265Sps scc = codecs::ReadH265Sps(
+        Sps({.profile = 9, .flags9 = kMain444_10, .max14 = true, .chroma = 3, .bitDepth = 10, .scc = true}), 0, nullptr);
+    EXPECT_TRUE(scc.complete);
+    EXPECT_TRUE(scc.sccExtension);
+    EXPECT_EQ(scc.width, 61u);
+    const codecs::H265Sps cut = codecs::ReadH265Sps(Cut(Hex(kX265Sps), 32), 0, nullptr);
+    EXPECT_FALSE(cut.complete);
+    EXPECT_EQ(cut.width, 64u);
+}
+
+TEST(H265Reader, ProfileAndLevelNames) {
+    struct NameCase {
+        std::uint32_t profile, compat;
+        std::uint64_t constraints;  // the 48 bits of hvcC's general_constraint_indicator_flags
+        const char* name;
+    };
+    const auto rext = [](unsigned flags9) { return std::uint64_t{0x9} << 44 | std::uint64_t{flags9} << 35; };
+    const std::vector<NameCase> cases = {
+        {1, 0x60000000, 0x900000000000, "Main"},
+        {2, 0x20000000, 0x900000000000, "Main 10"},
+        {2, 0x20000000, 0x901000000000, "Main 10 Still Picture"},
+        {3, 0x10000000, 0, "Main Still Picture"},
+        {0, 0x40000000, 0, "Main"},  // no profile_idc: the first compatible one
+        {4, 0x08000000, rext(kMain422_10), "Main 4:2:2 10 (range extensions)"},
+        {4, 0x08000000, rext(0b111000001), "Main 4:4:4 (range extensions)"},
+        {4, 0x08000000, rext(0b000000100), "Main 4:4:4 16 Intra (range extensions)"},
+        {4, 0x08000000, rext(0b111000110), "Main 4:4:4 Still Picture (range extensions)"},
+        {4, 0x08000000, rext(0b111110100), "Main Intra (range extensions)"},
+        {4, 0x08000000, rext(0b111111001), "Monochrome (range extensions)"},
+        {9, 0x00400000, rext(0b111110001) | std::uint64_t{1} << 34, "Screen-Extended Main (screen content coding)"},
+        {30, 0, 0, "unknown profile 30"},
+    };
+    for (const NameCase& c : cases)
+        EXPECT_EQ(codecs::H265ProfileName(c.profile, c.compat, c.constraints), c.name) << c.profile;
+    EXPECT_EQ(codecs::H265LevelText(93), "3.1");
+    EXPECT_EQ(codecs::H265LevelText(120), "4");
+    EXPECT_EQ(codecs::H265LevelText(186), "6.2");
+    EXPECT_EQ(codecs::H265LevelText(100), "100 / 30 (not a multiple of 3)");
+}
+
+}  // namespace
+}  // namespace kestrova::test
