@@ -306,6 +306,7 @@ void Document::SelectLine(std::int64_t line) {
 
 void Document::SayBits() {
     if (!highlight_ || !highlight_->HasBits()) return;
+    if (!statusUnderBits_) statusUnderBits_ = status_;
     const std::uint64_t first = highlight_->firstBit;
     const std::uint64_t last = first + highlight_->bitCount - 1;
     status_ = (first == last ? "bit " + std::to_string(first) : "bits " + std::to_string(first) + "\u2013" + std::to_string(last)) +

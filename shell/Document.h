@@ -156,6 +156,9 @@ private:
     void ClearSelection() {
         selectedLine_.reset();
         highlight_.reset();
+        // The bits of a lit field stop being news once the field is no longer lit.
+        if (statusUnderBits_) status_ = std::move(*statusUnderBits_);
+        statusUnderBits_.reset();
     }
     // Where the dump for a range starts and ends: the end of the clicked node,
     // or of the record that holds the range when it lies outside that node.
@@ -187,6 +190,7 @@ private:
     std::optional<HexDumpExtent> dump_;
     std::optional<std::int64_t> selectedLine_;
     std::optional<ByteRange> highlight_;
+    std::optional<std::string> statusUnderBits_;  // the status a bit field's text replaced
     bool recordRanges_ = true;
     std::unique_ptr<IsoParse> iso_;
     std::unique_ptr<AviParse> avi_;
