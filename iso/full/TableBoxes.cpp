@@ -3,6 +3,7 @@
 // groups. Every table entry is one line, built in the scratch buffer, so a
 // table of hundreds of thousands of entries stays a quick click.
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <optional>
@@ -31,6 +32,15 @@ void AppendSigned(std::string& out, std::uint64_t raw, unsigned bytes, const Reg
     static const char* const kHex = "0123456789ABCDEF";
     for (int shift = static_cast<int>(bits) - 4; shift >= 0; shift -= 4) out += kHex[(raw >> shift) & 15];
     out += ')';
+}
+
+// A click shows at most this many lines of one table, so that no box can
+// exhaust memory; ordinary files stay well below it.
+constexpr std::uint64_t kMaxTableLines = 1'000'000;
+
+void StopAtLineLimit(Fields& f, std::string_view what = "entries") {
+    f.Heading("(only the first " + GroupedText(kMaxTableLines, f.Settings()) + " " + std::string(what) + " are shown)");
+    f.Seek(f.Size());
 }
 
 std::string EntryLabel(std::string_view element, std::uint64_t i) {
@@ -70,6 +80,7 @@ void Table(Fields& f, std::uint64_t count, std::initializer_list<Column> columns
     const RegionalSettings& rs = f.Settings();
     std::uint64_t pos = f.Pos();
     for (std::uint64_t i = 0; i < count; ++i) {
+        if (i == kMaxTableLines) return StopAtLineLimit(f);
         if (!f.Has(size)) {
             f.MarkCut(EntryLabel(element, i), size);
             break;
@@ -122,9 +133,9 @@ void DescribeStsc(Fields& f, const BoxContext&) {
 void DescribeStsz(Fields& f, const BoxContext&) {
     f.VersionFlags();
     const auto sampleSize = f.U("sample_size", 4);
+    if (sampleSize && *sampleSize != 0) f.Meaning("the size of every sample");
     const auto count = f.U("sample_count", 4);
     if (!sampleSize || !count) return;
-    if (*sampleSize != 0) f.Meaning("the size of every sample");
     if (*sampleSize == 0) Table(f, *count, {{"entry_size", 4}});
     Trailing(f);
 }
@@ -148,6 +159,7 @@ void DescribeStz2(Fields& f, const BoxContext&) {
     const std::uint64_t base = f.Pos();
     const std::uint64_t bits = 8 * f.Left();
     for (std::uint64_t i = 0; i < *count; ++i) {
+        if (i == kMaxTableLines) return StopAtLineLimit(f);
         if (4 * i + 4 > bits) {
             f.Seek(base + i / 2);
             f.MarkCut(EntryLabel("entry_size", i), 1);
@@ -226,9 +238,9 @@ void DescribeSaiz(Fields& f, const BoxContext&) {
         f.U("aux_info_type_parameter", 4);
     }
     const auto defaultSize = f.U("default_sample_info_size", 1);
+    if (defaultSize && *defaultSize != 0) f.Meaning("the size of every sample's information");
     const auto count = f.U("sample_count", 4);
     if (!defaultSize || !count) return;
-    if (*defaultSize != 0) f.Meaning("the size of every sample's information");
     if (*defaultSize == 0) Table(f, *count, {{"sample_info_size", 1}});
     Trailing(f);
 }
@@ -262,6 +274,7 @@ void DescribeSdtp(Fields& f, const BoxContext&) {
     const std::uint64_t base = f.Pos();
     const std::uint64_t count = f.Left();
     for (std::uint64_t i = 0; i < count; ++i) {
+        if (i == kMaxTableLines) return StopAtLineLimit(f);
         const std::uint8_t byte = body[base + i];
         std::string& s = f.Scratch();
         s.assign("   entry ");
@@ -288,6 +301,7 @@ void DescribePadb(Fields& f, const BoxContext&) {
     const std::uint64_t base = f.Pos();
     const std::uint64_t bytes = (*count + 1) / 2;
     for (std::uint64_t i = 0; i < bytes; ++i) {
+        if (i == kMaxTableLines) return StopAtLineLimit(f);
         if (!f.Has(1)) {
             f.MarkCut(EntryLabel("entry", i), 1);
             return;
@@ -319,7 +333,9 @@ void DescribeSubs(Fields& f, const BoxContext&) {
     const auto body = f.Body();
     const RegionalSettings& rs = f.Settings();
     std::uint64_t pos = f.Pos();
+    std::uint64_t lines = 0;
     for (std::uint64_t i = 0; i < *count; ++i) {
+        if (lines++ == kMaxTableLines) return StopAtLineLimit(f, "lines");
         if (!f.Has(6)) return f.MarkCut(EntryLabel("entry", i), 6);
         const std::uint64_t delta = f.Peek(pos, 4);
         const std::uint64_t subsamples = f.Peek(pos + 4, 2);
@@ -334,6 +350,7 @@ void DescribeSubs(Fields& f, const BoxContext&) {
         pos += 6;
         f.Seek(pos);
         for (std::uint64_t j = 0; j < subsamples; ++j) {
+            if (lines++ == kMaxTableLines) return StopAtLineLimit(f, "lines");
             if (!f.Has(subsampleBytes)) return f.MarkCut(EntryLabel("subsample", j), subsampleBytes);
             std::string& t = f.Scratch();
             t.assign("      subsample ");
@@ -359,12 +376,19 @@ void DescribeSubs(Fields& f, const BoxContext&) {
 // The fields of one group entry, which may not reach past the entry's end.
 class EntryFields {
 public:
-    EntryFields(Fields& f, const BoxContext& c, std::uint64_t end) : f_(f), c_(c), end_(end) {}
+    // lines counts the lines of the whole box, against kMaxTableLines.
+    EntryFields(Fields& f, const BoxContext& c, std::uint64_t end, std::uint64_t& lines)
+        : f_(f), c_(c), end_(end), lines_(lines) {}
 
     bool Fits(std::string_view label, std::uint64_t bits) {
         if (over_ || f_.Cut()) return false;
-        if (f_.BitPos() + bits <= 8 * end_) return true;
+        if (lines_ >= kMaxTableLines) {
+            over_ = true;
+            return false;
+        }
+        if (f_.BitPos() + bits <= 8 * end_) return ++lines_, true;
         over_ = true;
+        ++lines_;
         const RegionalSettings& rs = f_.Settings();
         const std::uint64_t left = 8 * end_ > f_.BitPos() ? 8 * end_ - f_.BitPos() : 0;
         const bool inBits = bits % 8 != 0 || left % 8 != 0;
@@ -398,6 +422,7 @@ private:
     Fields& f_;
     const BoxContext& c_;
     std::uint64_t end_;
+    std::uint64_t& lines_;
     bool over_ = false;
 };
 
@@ -502,28 +527,39 @@ void DescribeSgpd(Fields& f, const BoxContext& c) {
     if (!count) return;
     const EntryFn reader = GroupEntryReader(*groupingType);
     if (version == 0 && Version0EntrySize(*groupingType, f) == 0 && *count != 0) {
-        f.Heading("(version 0 gives no entry length, and the entries of " + FourccText(*groupingType) +
-                  " have no fixed size: the entries are shown as bytes)");
+        f.Heading("(version 0 gives no entry length, and the size of an entry of " + FourccText(*groupingType) +
+                  " is not known: the entries are shown as bytes)");
         return f.Rest("data");
     }
+    std::uint64_t lines = 0;
     for (std::uint64_t i = 0; i < *count && !f.Cut(); ++i) {
+        if (lines++ >= kMaxTableLines) return StopAtLineLimit(f, "lines");
+        const bool described = version >= 1 && defaultLength == 0;
+        if (f.Left() == 0) {
+            // Entries too short for their fields would otherwise step on past the end without reading.
+            f.MarkCut(EntryLabel("entry", i), described ? 4 : std::max<std::uint64_t>(defaultLength, 1));
+            break;
+        }
         f.Heading("entry #" + std::to_string(i + 1));
         std::uint64_t length = defaultLength;
-        if (version >= 1 && defaultLength == 0) {
-            const auto described = f.U("description_length", 4);
-            if (!described) break;
-            length = *described;
+        if (described) {
+            const auto descriptionLength = f.U("description_length", 4);
+            if (!descriptionLength) break;
+            length = *descriptionLength;
         } else if (version == 0) {
             length = Version0EntrySize(*groupingType, f);
         }
         const std::uint64_t start = f.Pos();
         const std::uint64_t end = start + length;
         if (reader != nullptr) {
-            EntryFields e(f, c, end);
+            EntryFields e(f, c, end, lines);
             reader(e);
-            if (!e.Done() && e.Left() > 0) f.Bytes("data", e.Left());
+            if (lines >= kMaxTableLines) return StopAtLineLimit(f, "lines");
+            // What the fields leave of the entry, or what a field too long for it would have read.
+            if (e.Left() > 0) f.Bytes("data", e.Left());
         } else {
             f.Bytes("data", length);
+            ++lines;
         }
         if (f.Cut()) break;
         f.Seek(end);
