@@ -263,7 +263,8 @@ void DescribeQuickTimeText(Fields& f, const BoxContext&) {
     f.U("displayFlags", 4);
     f.AsSigned("textJustification", 4);
     for (const char* colour : {"bgColor.red", "bgColor.green", "bgColor.blue"}) f.U(colour, 2);
-    for (const char* side : {"defaultTextBox.top", "defaultTextBox.left", "defaultTextBox.bottom", "defaultTextBox.right"})
+    for (const char* side :
+         {"defaultTextBox.top", "defaultTextBox.left", "defaultTextBox.bottom", "defaultTextBox.right"})
         f.AsSigned(side, 2);
     f.U("reserved", 8);
     f.U("fontNumber", 2);
