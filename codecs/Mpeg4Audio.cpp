@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "common/Formatters.h"
+#include "codecs/Mpeg4Visual.h"
 
 namespace kestrova::codecs {
 namespace {
@@ -750,6 +750,11 @@ private:
                 info_.hasAudioConfig = true;
                 info_.audio = cfg;
             }
+            return;
+        }
+        if (currentObjectType_ == 0x20 && end > body) {
+            BitSource src = Source(body, end);
+            ReadMpeg4VisualConfig(src, sink_);
             return;
         }
         Data(body, end, "data", "DecoderSpecificInfo");
