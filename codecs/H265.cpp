@@ -737,6 +737,105 @@ void Pps(SyntaxReader& r, H265Pps& pps, std::span<const H265Sps> known) {
     pps.complete = ReadRbspTrailingBits(r);
 }
 
+// A payloadType or payloadSize: 0xFF bytes that each add 255, then the last byte.
+std::optional<std::uint64_t> SeiNumber(SyntaxReader& r, const char* lastLabel) {
+    std::uint64_t value = 0;
+    while (r.Ok() && r.Source().BitsLeft() >= 8 && r.Source().Peek(8) == 0xFF) {
+        U(r, "ff_byte", 8);
+        value += 255;
+    }
+    const auto last = r.u(lastLabel, 8);
+    if (!last) return std::nullopt;
+    return value + *last;
+}
+
+std::string SeiPayloadName(std::uint64_t type) {
+    switch (type) {
+        case 0: return "buffering period";
+        case 1: return "picture timing";
+        case 4: return "registered user data";
+        case 5: return "unregistered user data";
+        case 6: return "recovery point";
+        case 129: return "active parameter sets";
+        case 130: return "decoding unit info";
+        case 132: return "decoded picture hash";
+        case 137: return "mastering display colour volume";
+        case 144: return "content light level information";
+        case 147: return "alternative transfer characteristics";
+        default: return "";
+    }
+}
+
+// Units of 0.0001 cd/m2.
+std::string Luminance(std::uint64_t v) {
+    std::string frac = std::to_string(v % 10000);
+    frac.insert(0, 4 - frac.size(), '0');
+    while (!frac.empty() && frac.back() == '0') frac.pop_back();
+    return std::to_string(v / 10000) + (frac.empty() ? "" : "." + frac) + " cd/m2";
+}
+
+// The SEI messages: the mastering display, content light level and user data
+// payloads decoded, others as bytes.
+void Sei(SyntaxReader& r) {
+    r.Heading("sei_rbsp()");
+    BitSource& s = r.Source();
+    for (int n = 0; r.Ok() && s.BitsLeft() >= 16 && s.MoreRbspData(); ++n) {
+        r.Heading("sei_message() #" + std::to_string(n + 1));
+        const auto type = SeiNumber(r, "last_payload_type_byte");
+        if (!type) return;
+        const std::string name = SeiPayloadName(*type);
+        r.Meaning(name.empty() ? "payloadType " + std::to_string(*type) : "payloadType " + std::to_string(*type) + ", " + name);
+        const auto size = SeiNumber(r, "last_payload_size_byte");
+        if (!size) return;
+        if (*size * 8 > s.BitsLeft()) {
+            r.Fail("payloadSize is " + std::to_string(*size) + ", " + std::to_string(s.BitsLeft() / 8) + " bytes are left");
+            return;
+        }
+        const std::uint64_t end = s.BitPos() + *size * 8;
+        if (*type == 137 && *size == 24) {
+            for (int c = 0; c < 3; ++c) {
+                U(r, Idx("display_primaries_x", c), 16);
+                U(r, Idx("display_primaries_y", c), 16);
+            }
+            U(r, "white_point_x", 16);
+            U(r, "white_point_y", 16);
+            r.Meaning(Luminance(U(r, "max_display_mastering_luminance", 32)));
+            r.Meaning(Luminance(U(r, "min_display_mastering_luminance", 32)));
+        } else if (*type == 144 && *size == 4) {
+            const std::uint64_t cll = U(r, "max_content_light_level", 16);
+            r.Meaning(std::to_string(cll) + " cd/m2");
+            const std::uint64_t fall = U(r, "max_pic_average_light_level", 16);
+            r.Meaning(std::to_string(fall) + " cd/m2");
+        } else if (*type == 5 && *size >= 16) {
+            r.Bytes("uuid_iso_iec_11578", 16);
+            const std::uint64_t rest = *size - 16;
+            const auto data = s.Data();
+            const std::uint64_t at = s.BitPos() / 8;
+            bool text = rest > 0;
+            for (std::uint64_t i = 0; i < rest && text; ++i) {
+                const std::uint8_t c = data[at + i];
+                text = (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\t' || (c == 0 && i + 1 == rest);
+            }
+            if (text) {
+                // Encoders leave their settings here as text.
+                std::string shown(reinterpret_cast<const char*>(data.data() + at), rest);
+                if (!shown.empty() && shown.back() == '\0') shown.pop_back();
+                for (char& c : shown)
+                    if (c == '\n' || c == '\t') c = ' ';
+                if (r.Sink() && r.Ok()) r.Sink()->TextField("user_data_payload_byte", "\"" + shown + "\"", s.FileRange(s.BitPos(), end));
+                s.SeekBit(end);
+            } else if (rest > 0) {
+                r.Bytes("user_data_payload_byte", rest);
+            }
+        } else if (*size > 0) {
+            r.Bytes("sei_payload()", *size);
+        }
+        if (!r.Ok()) return;
+        s.SeekBit(end);
+    }
+    ReadRbspTrailingBits(r);
+}
+
 H265NalUnit ReadNal(BitSource& src, FieldSink* sink, std::span<const H265Sps> known, int expected) {
     H265NalUnit out;
     SyntaxReader h(src, sink, "nal_unit_header()");
@@ -773,9 +872,15 @@ H265NalUnit ReadNal(BitSource& src, FieldSink* sink, std::span<const H265Sps> kn
             Pps(r, out.pps, known);
             break;
         }
+        case 39:
+        case 40: {
+            SyntaxReader r(src, sink, "sei_rbsp()");
+            Sei(r);
+            break;
+        }
         default: {
             SyntaxReader r(src, sink, "nal_unit()");
-            ReadRestAsData(r, out.nalUnitType == 39 || out.nalUnitType == 40 ? "sei_rbsp()" : "rbsp_byte");
+            ReadRestAsData(r, "rbsp_byte");
             break;
         }
     }
