@@ -365,7 +365,7 @@ Av1SequenceHeader ReadAv1Obus(BitSource& source, FieldSink* sink, unsigned* obuC
         ++count;
         const unsigned peekType = static_cast<unsigned>(source.Peek(8).value_or(0) >> 3 & 0xF);
         SyntaxReader r(source, sink, "open_bitstream_unit()");
-        r.Heading("open_bitstream_unit() #" + std::to_string(count) + ": " + Av1ObuTypeName(peekType));
+        r.Heading("open_bitstream_unit() #" + std::to_string(count) + " (" + Av1ObuTypeName(peekType) + ")");
         ShouldBe(r, r.u("obu_forbidden_bit", 1), 0);
         const auto type = r.u("obu_type", 4);
         if (type) r.Meaning(Av1ObuTypeName(static_cast<unsigned>(*type)));
@@ -383,8 +383,9 @@ Av1SequenceHeader ReadAv1Obus(BitSource& source, FieldSink* sink, unsigned* obuC
             const auto declared = r.leb128("obu_size");
             if (!declared) break;
             if (*declared > source.BitsLeft() / 8) {
-                r.Fail("obu_size is " + std::to_string(*declared) + " bytes, " + std::to_string(source.BitsLeft() / 8) +
-                       " are left");
+                const std::uint64_t left = source.BitsLeft() / 8;
+                r.Fail("obu_size is " + std::to_string(*declared) + " bytes, " + std::to_string(left) +
+                       (left == 1 ? " is left" : " are left"));
                 break;
             }
             size = *declared;
@@ -439,8 +440,10 @@ Av1Config ReadAv1Config(BitSource& source, FieldSink* sink) {
     ShouldBe(r, r.u("reserved", 3), 0);
     const auto delayPresent = r.flag("initial_presentation_delay_present");
     std::optional<std::uint64_t> delay;
-    if (delayPresent && *delayPresent) delay = r.u("initial_presentation_delay_minus_one", 4);
-    else ShouldBe(r, r.u("reserved", 4), 0);
+    if (delayPresent && *delayPresent)
+        delay = r.u("initial_presentation_delay_minus_one", 4);
+    else
+        ShouldBe(r, r.u("reserved", 4), 0);
     if (!r.Ok()) return c;
     c.read = true;
     c.marker = static_cast<unsigned>(*marker);

@@ -14,10 +14,10 @@ namespace kestrova::codecs {
 inline constexpr unsigned kAv1MaxOperatingPoints = 32;  // operating_points_cnt_minus_1 is 5 bits
 
 struct Av1OperatingPoint {
-    std::uint16_t idc = 0;       // operating_point_idc: temporal layers in bits 0-7, spatial in 8-11
-    std::uint8_t levelIdx = 0;   // seq_level_idx
-    std::uint8_t tier = 0;       // seq_tier
-    bool decoderModel = false;   // decoder_model_present_for_this_op
+    std::uint16_t idc = 0;      // operating_point_idc: temporal layers in bits 0-7, spatial in 8-11
+    std::uint8_t levelIdx = 0;  // seq_level_idx
+    std::uint8_t tier = 0;      // seq_tier
+    bool decoderModel = false;  // decoder_model_present_for_this_op
 };
 
 struct Av1SequenceHeader {
@@ -33,7 +33,7 @@ struct Av1SequenceHeader {
     bool decoderModelInfo = false;
     unsigned operatingPointCount = 0;
     Av1OperatingPoint operatingPoints[kAv1MaxOperatingPoints];
-    std::uint32_t maxFrameWidth = 0;   // max_frame_width_minus_1 + 1
+    std::uint32_t maxFrameWidth = 0;  // max_frame_width_minus_1 + 1
     std::uint32_t maxFrameHeight = 0;
     unsigned bitDepth = 8;
     bool monochrome = false;

@@ -13,22 +13,22 @@
 namespace kestrova::codecs {
 
 struct Mpeg4VisualConfig {
-    bool hasSequence = false;            // a visual_object_sequence_start_code was read
-    unsigned profileAndLevel = 0;        // profile_and_level_indication
+    bool hasSequence = false;      // a visual_object_sequence_start_code was read
+    unsigned profileAndLevel = 0;  // profile_and_level_indication
     bool hasVisualObject = false;
     unsigned visualObjectType = 0;
     bool colourDescription = false;
     unsigned colourPrimaries = 0, transferCharacteristics = 0, matrixCoefficients = 0;
-    bool videoRange = false;             // video_range: full range
+    bool videoRange = false;  // video_range: full range
 
-    bool hasLayer = false;               // a video object layer was read through its size
+    bool hasLayer = false;  // a video object layer was read through its size
     unsigned videoObjectTypeIndication = 0;
-    unsigned verid = 1;                  // video_object_layer_verid in force
+    unsigned verid = 1;  // video_object_layer_verid in force
     unsigned aspectRatioInfo = 0;
     unsigned parWidth = 0, parHeight = 0;  // the ratio aspect_ratio_info stands for, or par_width/par_height
     unsigned chromaFormat = 1;
     bool lowDelay = false;
-    std::uint64_t bitRate = 0;           // bits a second from the VBV parameters; 0 without them
+    std::uint64_t bitRate = 0;  // bits a second from the VBV parameters; 0 without them
     unsigned shape = 0;
     unsigned vopTimeIncrementResolution = 0;
     bool fixedVopRate = false;

@@ -138,10 +138,11 @@ std::string VvcLevelText(std::uint64_t idc) {
 
 const char* VvcNalUnitTypeName(std::uint64_t t) {
     static constexpr const char* kNames[] = {
-        "TRAIL_NUT", "STSA_NUT", "RADL_NUT", "RASL_NUT", "RSV_VCL_4", "RSV_VCL_5", "RSV_VCL_6", "IDR_W_RADL",
-        "IDR_N_LP", "CRA_NUT", "GDR_NUT", "RSV_IRAP_11", "OPI_NUT", "DCI_NUT", "VPS_NUT", "SPS_NUT", "PPS_NUT",
-        "PREFIX_APS_NUT", "SUFFIX_APS_NUT", "PH_NUT", "AUD_NUT", "EOS_NUT", "EOB_NUT", "PREFIX_SEI_NUT",
-        "SUFFIX_SEI_NUT", "FD_NUT", "RSV_NVCL_26", "RSV_NVCL_27", "UNSPEC_28", "UNSPEC_29", "UNSPEC_30", "UNSPEC_31"};
+        "TRAIL_NUT",  "STSA_NUT",  "RADL_NUT",       "RASL_NUT",       "RSV_VCL_4",      "RSV_VCL_5",   "RSV_VCL_6",
+        "IDR_W_RADL", "IDR_N_LP",  "CRA_NUT",        "GDR_NUT",        "RSV_IRAP_11",    "OPI_NUT",     "DCI_NUT",
+        "VPS_NUT",    "SPS_NUT",   "PPS_NUT",        "PREFIX_APS_NUT", "SUFFIX_APS_NUT", "PH_NUT",      "AUD_NUT",
+        "EOS_NUT",    "EOB_NUT",   "PREFIX_SEI_NUT", "SUFFIX_SEI_NUT", "FD_NUT",         "RSV_NVCL_26", "RSV_NVCL_27",
+        "UNSPEC_28",  "UNSPEC_29", "UNSPEC_30",      "UNSPEC_31"};
     return t < std::size(kNames) ? kNames[t] : "";
 }
 
@@ -180,8 +181,10 @@ void ReadVvcPtlRecord(SyntaxReader& r, unsigned numSublayers) {
     if (!r.Ok()) return;
     if (*constraintBytes == 0) return r.Fail("num_bytes_constraint_info is 0, at least 1");
     const unsigned constraintBits = 8 * static_cast<unsigned>(*constraintBytes) - 2;
-    if (constraintBits <= 64) r.u("general_constraint_info", constraintBits);
-    else WideField(r, "general_constraint_info", constraintBits);
+    if (constraintBits <= 64)
+        r.u("general_constraint_info", constraintBits);
+    else
+        WideField(r, "general_constraint_info", constraintBits);
     bool levelPresent[8] = {};
     if (numSublayers > 1) {
         for (int i = static_cast<int>(numSublayers) - 2; i >= 0; --i) {
@@ -213,8 +216,8 @@ void ReadVvcRecord(SyntaxReader& r) {
         r.u("ols_idx", 9);
         const auto sublayers = r.u("num_sublayers", 3);
         if (const auto rate = r.u("constant_frame_rate", 2)) {
-            static constexpr const char* kRates[] = {"may not be constant", "constant",
-                                                     "each temporal layer constant", "reserved"};
+            static constexpr const char* kRates[] = {"may not be constant", "constant", "each temporal layer constant",
+                                                     "reserved"};
             r.Meaning(kRates[*rate]);
         }
         if (const auto chroma = r.u("chroma_format_idc", 2)) {
@@ -234,7 +237,7 @@ void ReadVvcRecord(SyntaxReader& r) {
     if (!arrays) return;
     for (std::uint64_t j = 0; j < *arrays && r.Ok(); ++j) {
         const std::uint64_t type = src.Peek(8).value_or(0) & 0x1F;
-        r.Heading("array #" + std::to_string(j + 1) + ": " + VvcNalUnitTypeName(type));
+        r.Heading("array #" + std::to_string(j + 1) + " (" + VvcNalUnitTypeName(type) + ")");
         r.flag("array_completeness");
         ShouldBe(r, r.u("reserved", 2), 0);
         if (const auto t = r.u("NAL_unit_type", 5)) r.Meaning(VvcNalUnitTypeName(*t));
@@ -247,9 +250,10 @@ void ReadVvcRecord(SyntaxReader& r) {
         for (std::uint64_t i = 0; i < count && r.Ok(); ++i) {
             const auto length = r.u("nal_unit_length", 16);
             if (!length) return;
-            if (*length > src.BitsLeft() / 8)
-                return r.Fail("nal_unit_length is " + std::to_string(*length) + " bytes, " +
-                              std::to_string(src.BitsLeft() / 8) + " are left");
+            const std::uint64_t left = src.BitsLeft() / 8;
+            if (*length > left)
+                return r.Fail("nal_unit_length is " + std::to_string(*length) + " bytes, " + std::to_string(left) +
+                              (left == 1 ? " is left" : " are left"));
             r.Bytes("nal_unit", *length);
         }
     }

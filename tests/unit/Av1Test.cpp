@@ -157,14 +157,14 @@ std::string Stop(const std::string& structure, std::uint64_t bit, const std::str
 
 Stream ObuHeader(unsigned type, const char* name, bool hasSize = true, int index = 1) {
     Stream s;
-    s.Heading("open_bitstream_unit() #" + std::to_string(index) + ": " + name);
+    s.Heading("open_bitstream_unit() #" + std::to_string(index) + " (" + name + ")");
     s.F("obu_forbidden_bit", 0, 1).F("obu_type", type, 4, name).F("obu_extension_flag", 0, 1);
     s.F("obu_has_size_field", hasSize, 1).F("obu_reserved_1bit", 0, 1);
     return s;
 }
 
 // An OBU of a sequence header, its size in one leb128 byte.
-Stream SequenceHeaderObu(const Stream& payload, const char* heading = "open_bitstream_unit() #1: OBU_SEQUENCE_HEADER") {
+Stream SequenceHeaderObu(const Stream& payload, const char* heading = "open_bitstream_unit() #1 (OBU_SEQUENCE_HEADER)") {
     Stream s;
     s.Heading(heading);
     s.F("obu_forbidden_bit", 0, 1).F("obu_type", 1, 4, "OBU_SEQUENCE_HEADER").F("obu_extension_flag", 0, 1);
@@ -191,7 +191,9 @@ void Trailing(Stream& s) {
 void Size64x48(Stream& s) {
     s.F("frame_width_bits_minus_1", 5, 4).F("frame_height_bits_minus_1", 5, 4);
     const std::uint64_t at = s.Pos();
-    s.F("max_frame_width_minus_1", 63, 6).F("max_frame_height_minus_1", 47, 6).Derived("maximum frame size", "64x48", at);
+    s.F("max_frame_width_minus_1", 63, 6)
+        .F("max_frame_height_minus_1", 47, 6)
+        .Derived("maximum frame size", "64x48", at);
 }
 
 // libaom's sequence header of the 8-bit 64x48 file.
@@ -255,20 +257,25 @@ struct Case {
 std::vector<std::string> Read(Reader reader, const Bytes& bytes) {
     RecordingSink sink;
     BitSource src = BitSource::Plain(bytes, kFileOffset);
-    if (reader == Reader::Config) codecs::ReadAv1Config(src, &sink);
-    else if (reader == Reader::Obus) codecs::ReadAv1Obus(src, &sink);
-    else codecs::ReadAv1SequenceHeader(src, &sink);
+    if (reader == Reader::Config)
+        codecs::ReadAv1Config(src, &sink);
+    else if (reader == Reader::Obus)
+        codecs::ReadAv1Obus(src, &sink);
+    else
+        codecs::ReadAv1SequenceHeader(src, &sink);
     return sink.Joined();
 }
 
 TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
     const Case cases[] = {
-        {"libaom's av1C, 8-bit 4:2:0", Reader::Config, [] {
+        {"libaom's av1C, 8-bit 4:2:0", Reader::Config,
+         [] {
              Stream s = RecordHead(0, 0, 0, false, false, false, 1, 1, "Main", "level 2.0", "8", "4:2:0");
              s.Heading("configOBUs");
              return s.Append(SequenceHeaderObu(LibaomSequenceHeader()));
          }},
-        {"three operating points with timing, a decoder model and display delays", Reader::SequenceHeader, [] {
+        {"three operating points with timing, a decoder model and display delays", Reader::SequenceHeader,
+         [] {
              Stream s;
              s.Heading("sequence_header_obu()");
              s.F("seq_profile", 0, 3, "Main").F("still_picture", 0, 1).F("reduced_still_picture_header", 0, 1);
@@ -298,13 +305,15 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              const std::uint64_t colour = s.Pos();
              s.F("high_bitdepth", 1, 1).Derived("BitDepth", "10", colour);
              s.F("mono_chrome", 0, 1).F("color_description_present_flag", 1, 1);
-             s.F("color_primaries", 9, 8, "BT.2020, BT.2100").F("transfer_characteristics", 16, 8, "SMPTE ST 2084 (PQ), BT.2100 PQ");
+             s.F("color_primaries", 9, 8, "BT.2020, BT.2100")
+                 .F("transfer_characteristics", 16, 8, "SMPTE ST 2084 (PQ), BT.2100 PQ");
              s.F("matrix_coefficients", 9, 8, "BT.2020 non-constant luminance").F("color_range", 1, 1, "full range");
              s.F("chroma_sample_position", 2, 2, "colocated with luma (0, 0)").Derived("subsampling", "4:2:0", colour);
              s.F("separate_uv_delta_q", 0, 1).F("film_grain_params_present", 1, 1);
              return s;
          }},
-        {"a reduced still picture header, monochrome", Reader::SequenceHeader, [] {
+        {"a reduced still picture header, monochrome", Reader::SequenceHeader,
+         [] {
              Stream s;
              s.Heading("sequence_header_obu()");
              s.F("seq_profile", 0, 3, "Main").F("still_picture", 1, 1).F("reduced_still_picture_header", 1, 1);
@@ -321,7 +330,8 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              s.F("film_grain_params_present", 0, 1);
              return s;
          }},
-        {"profile 1 in sRGB: 4:4:4 full range without their bits", Reader::SequenceHeader, [] {
+        {"profile 1 in sRGB: 4:4:4 full range without their bits", Reader::SequenceHeader,
+         [] {
              Stream s;
              s.Heading("sequence_header_obu()");
              s.F("seq_profile", 1, 3, "High").F("still_picture", 0, 1).F("reduced_still_picture_header", 0, 1);
@@ -333,12 +343,14 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              const std::uint64_t colour = s.Pos();
              s.F("high_bitdepth", 0, 1).Derived("BitDepth", "8", colour);
              s.F("color_description_present_flag", 1, 1).F("color_primaries", 1, 8, "BT.709");
-             s.F("transfer_characteristics", 13, 8, "IEC 61966-2-1 (sRGB, sYCC)").F("matrix_coefficients", 0, 8, "identity (GBR, RGB)");
+             s.F("transfer_characteristics", 13, 8, "IEC 61966-2-1 (sRGB, sYCC)")
+                 .F("matrix_coefficients", 0, 8, "identity (GBR, RGB)");
              s.Derived("subsampling", "4:4:4", colour);
              s.F("separate_uv_delta_q", 0, 1).F("film_grain_params_present", 0, 1);
              return s;
          }},
-        {"profile 2 at 12 bits, 4:2:2", Reader::SequenceHeader, [] {
+        {"profile 2 at 12 bits, 4:2:2", Reader::SequenceHeader,
+         [] {
              Stream s;
              s.Heading("sequence_header_obu()");
              s.F("seq_profile", 2, 3, "Professional").F("still_picture", 0, 1).F("reduced_still_picture_header", 0, 1);
@@ -354,7 +366,8 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              s.F("separate_uv_delta_q", 1, 1).F("film_grain_params_present", 0, 1);
              return s;
          }},
-        {"a reserved profile stops at color_config()", Reader::SequenceHeader, [] {
+        {"a reserved profile stops at color_config()", Reader::SequenceHeader,
+         [] {
              Stream s;
              s.Heading("sequence_header_obu()");
              s.F("seq_profile", 5, 3, "reserved").F("still_picture", 0, 1).F("reduced_still_picture_header", 1, 1);
@@ -367,21 +380,23 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              s.Put(0, 8);
              return s;
          }},
-        {"obu_size past the end of the data", Reader::Obus, [] {
+        {"obu_size past the end of the data", Reader::Obus,
+         [] {
              Stream s = ObuHeader(1, "OBU_SEQUENCE_HEADER");
              s.Leb("obu_size", 10);
              s.Heading(Stop("open_bitstream_unit()", s.Pos(), "obu_size is 10 bytes, 6 are left"));
              s.Put(0, 48);
              return s;
          }},
-        {"a sequence header cut inside its OBU", Reader::Obus, [] {
+        {"a sequence header cut inside its OBU", Reader::Obus,
+         [] {
              Stream payload;
              payload.Heading("sequence_header_obu()");
              payload.F("seq_profile", 0, 3, "Main").F("still_picture", 0, 1).F("reduced_still_picture_header", 1, 1);
              payload.F("seq_level_idx[0]", 4, 5, "level 3.0").F("frame_width_bits_minus_1", 15, 4);
              payload.F("frame_height_bits_minus_1", 15, 4);
-             payload.Heading(Stop("sequence_header_obu()", payload.Pos(),
-                                  "max_frame_width_minus_1 needs 16 bits, 6 are left", 2));
+             payload.Heading(
+                 Stop("sequence_header_obu()", payload.Pos(), "max_frame_width_minus_1 needs 16 bits, 6 are left", 2));
              payload.Put(0, 6);
              // A second OBU after it is still read.
              Stream s = SequenceHeaderObu(payload);
@@ -389,12 +404,14 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
              delimiter.Leb("obu_size", 0);
              return s.Append(delimiter);
          }},
-        {"reserved values: the forbidden bit, a reserved type with an extension, padding without a size",
-         Reader::Obus, [] {
+        {"reserved values: the forbidden bit, a reserved type with an extension, padding without a size", Reader::Obus,
+         [] {
              Stream s;
-             s.Heading("open_bitstream_unit() #1: reserved");
+             s.Heading("open_bitstream_unit() #1 (reserved)");
              s.F("obu_forbidden_bit", 1, 1, "(should be 0)").F("obu_type", 10, 4, "reserved");
-             s.F("obu_extension_flag", 1, 1).F("obu_has_size_field", 1, 1).F("obu_reserved_1bit", 1, 1, "(should be 0)");
+             s.F("obu_extension_flag", 1, 1)
+                 .F("obu_has_size_field", 1, 1)
+                 .F("obu_reserved_1bit", 1, 1, "(should be 0)");
              s.F("temporal_id", 2, 3).F("spatial_id", 1, 2).F("extension_header_reserved_3bits", 5, 3, "(should be 0)");
              s.Leb("obu_size", 2).Hex("payload", {0xAB, 0xCD});
              return s;
@@ -410,8 +427,8 @@ TEST(Av1Syntax, EveryFieldShowsItsValueAndBits) {
 // taken from the rest of the data, and the record contradicting its header.
 TEST(Av1Syntax, ObuSequencesAndRecordChecks) {
     // libaom's own bytes, not the writer's: the writer must agree with them.
-    const Bytes libaom = {0x81, 0x00, 0x0C, 0x00, 0x0A, 0x0A, 0x00, 0x00, 0x00, 0x02,
-                          0xAF, 0xF7, 0x9B, 0x5F, 0x20, 0x08};
+    const Bytes libaom = {0x81, 0x00, 0x0C, 0x00, 0x0A, 0x0A, 0x00, 0x00,
+                          0x00, 0x02, 0xAF, 0xF7, 0x9B, 0x5F, 0x20, 0x08};
     Stream real = RecordHead(0, 0, 0, false, false, false, 1, 1, "Main", "level 2.0", "8", "4:2:0");
     real.Append(SequenceHeaderObu(LibaomSequenceHeader()));
     EXPECT_EQ(real.bytes(), libaom);
@@ -422,27 +439,31 @@ TEST(Av1Syntax, ObuSequencesAndRecordChecks) {
         Bytes bytes;
         std::vector<std::string> tail;  // the last lines
     } cases[] = {
-        {"padding OBU without a size runs to the end", Reader::Obus,
+        {"padding OBU without a size runs to the end",
+         Reader::Obus,
          {0x12, 0x00, 0x78, 0x01, 0x02, 0x03},
-         {"open_bitstream_unit() #2: OBU_PADDING", "obu_forbidden_bit : 0 @8016+1",
-          "obu_type : 15 OBU_PADDING @8017+4", "obu_extension_flag : 0 @8021+1", "obu_has_size_field : 0 @8022+1",
-          "obu_reserved_1bit : 0 @8023+1", "obu_size = 3 bytes, the rest of the data @8024+24",
-          "payload : 01 02 03 @8024+24"}},
+         {"open_bitstream_unit() #2 (OBU_PADDING)", "obu_forbidden_bit : 0 @8016+1", "obu_type : 15 OBU_PADDING @8017+4",
+          "obu_extension_flag : 0 @8021+1", "obu_has_size_field : 0 @8022+1", "obu_reserved_1bit : 0 @8023+1",
+          "obu_size = 3 bytes, the rest of the data @8024+24", "payload : 01 02 03 @8024+24"}},
         // The record says profile 1 at level 5.0 and 10 bits; the header it carries says otherwise.
-        {"a record that contradicts its sequence header", Reader::Config,
+        {"a record that contradicts its sequence header",
+         Reader::Config,
          [&] {
              Bytes b = libaom;
              b[1] = 0x2C;  // seq_profile 1, seq_level_idx_0 12
              b[2] = 0x4C;  // high_bitdepth
              return b;
          }(),
-         {"trailing_zero_bit : 0 @8125+3",
-          "(seq_profile is 1 in the record, the sequence header says 0)",
+         {"trailing_zero_bit : 0 @8125+3", "(seq_profile is 1 in the record, the sequence header says 0)",
           "(seq_level_idx_0 is 12 in the record, the sequence header says 0)",
           "(high_bitdepth is 1 in the record, the sequence header says 0)"}},
-        {"a record without configOBUs", Reader::Config, {0x81, 0x49, 0x0C, 0x14},
+        {"a record without configOBUs",
+         Reader::Config,
+         {0x81, 0x49, 0x0C, 0x14},
          {"initial_presentation_delay_present : 1 @8027+1", "initial_presentation_delay_minus_one : 4 @8028+4"}},
-        {"a record cut in its fixed fields", Reader::Config, {0x81, 0x00, 0x0C},
+        {"a record cut in its fixed fields",
+         Reader::Config,
+         {0x81, 0x00, 0x0C},
          {"seq_tier_0 : 0 Main tier @8016+1", "high_bitdepth : 0 @8017+1", "twelve_bit : 0 @8018+1",
           "BitDepth = 8 @8017+2", "monochrome : 0 @8019+1", "chroma_subsampling_x : 1 @8020+1",
           "chroma_subsampling_y : 1 @8021+1", "subsampling = 4:2:0 @8019+3",
@@ -459,8 +480,8 @@ TEST(Av1Syntax, ObuSequencesAndRecordChecks) {
 
 // What a summary takes from the readers without a sink.
 TEST(Av1Syntax, ValuesWithoutASink) {
-    const Bytes rav1e10 = {0x81, 0x1F, 0x4C, 0x00, 0x0A, 0x0D, 0x00, 0x00, 0x00, 0xF9, 0x57,
-                           0xFB, 0xC4, 0x21, 0x55, 0x02, 0x02, 0x02, 0x14};
+    const Bytes rav1e10 = {0x81, 0x1F, 0x4C, 0x00, 0x0A, 0x0D, 0x00, 0x00, 0x00, 0xF9,
+                           0x57, 0xFB, 0xC4, 0x21, 0x55, 0x02, 0x02, 0x02, 0x14};
     BitSource src = BitSource::Plain(rav1e10, 0);
     const codecs::Av1Config c = codecs::ReadAv1Config(src, nullptr);
     ASSERT_TRUE(c.read);

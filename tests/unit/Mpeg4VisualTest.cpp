@@ -142,7 +142,6 @@ void ExpectLines(const std::vector<std::string>& got, const std::vector<std::str
     EXPECT_EQ(got.size(), want.size()) << name << (got.size() > want.size() ? ": more: " + got[want.size()] : "");
 }
 
-
 // ffmpeg's mpeg4 encoder: sequence, object, layer and its name in user data.
 Stream FfmpegConfig() {
     Stream s;
@@ -225,13 +224,13 @@ void Pad(Stream& s) {
 }
 
 TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
-    const Bytes ffmpeg = {0x00, 0x00, 0x01, 0xB0, 0x01, 0x00, 0x00, 0x01, 0xB5, 0x89, 0x13, 0x00, 0x00, 0x01, 0x00,
-                          0x00, 0x00, 0x01, 0x20, 0x00, 0xC4, 0x8D, 0x88, 0x00, 0x55, 0x02, 0x04, 0x06, 0x14, 0x43,
-                          0x00, 0x00, 0x01, 0xB2, 0x4C, 0x61, 0x76, 0x63, 0x35, 0x39, 0x2E, 0x33, 0x37, 0x2E, 0x31,
-                          0x30, 0x30};
-    const Bytes xvid = {0x00, 0x00, 0x01, 0xB0, 0x03, 0x00, 0x00, 0x01, 0xB5, 0x09, 0x00, 0x00, 0x01, 0x00,
-                        0x00, 0x00, 0x01, 0x20, 0x00, 0xBC, 0x04, 0x06, 0xC4, 0x00, 0x2B, 0x18, 0x10, 0x20,
-                        0x30, 0xA3, 0x1F, 0x00, 0x00, 0x01, 0xB2, 0x58, 0x76, 0x69, 0x44, 0x30, 0x30, 0x36, 0x39};
+    const Bytes ffmpeg = {0x00, 0x00, 0x01, 0xB0, 0x01, 0x00, 0x00, 0x01, 0xB5, 0x89, 0x13, 0x00,
+                          0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x20, 0x00, 0xC4, 0x8D, 0x88, 0x00,
+                          0x55, 0x02, 0x04, 0x06, 0x14, 0x43, 0x00, 0x00, 0x01, 0xB2, 0x4C, 0x61,
+                          0x76, 0x63, 0x35, 0x39, 0x2E, 0x33, 0x37, 0x2E, 0x31, 0x30, 0x30};
+    const Bytes xvid = {0x00, 0x00, 0x01, 0xB0, 0x03, 0x00, 0x00, 0x01, 0xB5, 0x09, 0x00, 0x00, 0x01, 0x00, 0x00,
+                        0x00, 0x01, 0x20, 0x00, 0xBC, 0x04, 0x06, 0xC4, 0x00, 0x2B, 0x18, 0x10, 0x20, 0x30, 0xA3,
+                        0x1F, 0x00, 0x00, 0x01, 0xB2, 0x58, 0x76, 0x69, 0x44, 0x30, 0x30, 0x36, 0x39};
     // The encoders' own bytes, not the writer's: the writer must agree with them.
     EXPECT_EQ(FfmpegConfig().bytes(), ffmpeg);
     EXPECT_EQ(XvidConfig().bytes(), xvid);
@@ -242,7 +241,8 @@ TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
     } cases[] = {
         {"ffmpeg", FfmpegConfig},
         {"Xvid", XvidConfig},
-        {"a layer alone: version 2, VBV, interlaced, a quantiser matrix, quarter samples", [] {
+        {"a layer alone: version 2, VBV, interlaced, a quantiser matrix, quarter samples",
+         [] {
              Stream s;
              Version2LayerHead(s);
              s.F("interlaced", 1, 1).F("obmc_disable", 1, 1).F("sprite_enable", 0, 2, "sprite not used");
@@ -257,7 +257,8 @@ TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
              Pad(s);
              return s;
          }},
-        {"a visual object with its colour, then a group of VOPs and a VOP", [] {
+        {"a visual object with its colour, then a group of VOPs and a VOP",
+         [] {
              Stream s;
              s.Heading("VisualObject()").Start("visual_object_start_code", 0xB5).F("is_visual_object_identifier", 0, 1);
              s.F("visual_object_type", 1, 4, "video ID").F("video_signal_type", 1, 1).F("video_format", 2, 3, "NTSC");
@@ -274,15 +275,19 @@ TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
              s.Hex("vop data", {0x55, 0x66});
              return s;
          }},
-        {"bytes before the first start code, and a start code of another kind", [] {
+        {"bytes before the first start code, and a start code of another kind",
+         [] {
              Stream s;
              s.Hex("bytes before the next start code", {0x12, 0x00, 0x34});
              s.Start("stuffing_start_code", 0xC3).Hex("data", {0xFF, 0xFF});
              return s;
          }},
-        {"a layer whose complexity estimation header is not read", [] {
+        {"a layer whose complexity estimation header is not read",
+         [] {
              Stream s;
-             s.Heading("VideoObjectLayer()").Start("video_object_layer_start_code", 0x20).F("random_accessible_vol", 0, 1);
+             s.Heading("VideoObjectLayer()")
+                 .Start("video_object_layer_start_code", 0x20)
+                 .F("random_accessible_vol", 0, 1);
              s.F("video_object_type_indication", 3, 8, "Core Object Type").F("is_object_layer_identifier", 0, 1);
              s.F("aspect_ratio_info", 1, 4, "1:1 (square)").F("vol_control_parameters", 0, 1);
              s.F("video_object_layer_shape", 0, 2, "rectangular").F("marker_bit", 0, 1, "(should be 1)");
@@ -296,9 +301,12 @@ TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
              s.Hex("rest of the video object layer", {0xAA, 0xBB});
              return s;
          }},
-        {"a layer cut in its height", [] {
+        {"a layer cut in its height",
+         [] {
              Stream s;
-             s.Heading("VideoObjectLayer()").Start("video_object_layer_start_code", 0x20).F("random_accessible_vol", 0, 1);
+             s.Heading("VideoObjectLayer()")
+                 .Start("video_object_layer_start_code", 0x20)
+                 .F("random_accessible_vol", 0, 1);
              s.F("video_object_type_indication", 1, 8, "Simple Object Type").F("is_object_layer_identifier", 0, 1);
              s.F("aspect_ratio_info", 1, 4, "1:1 (square)").F("vol_control_parameters", 0, 1);
              s.F("video_object_layer_shape", 0, 2, "rectangular").F("marker_bit", 1, 1);
@@ -332,12 +340,14 @@ TEST(Mpeg4Visual, ValuesWithoutASink) {
     } cases[] = {
         {"ffmpeg", FfmpegConfig(), 1, 1, 64, 48, 1, 1, 0, false},
         {"Xvid", XvidConfig(), 3, 1, 64, 48, 1, 1, 10, false},
-        {"version 2 layer", [] {
+        {"version 2 layer",
+         [] {
              Stream s;
              Version2LayerHead(s);
              s.F("interlaced", 1, 1).F("obmc_disable", 1, 1).F("sprite_enable", 0, 2, "sprite not used");
              return s;
-         }(), 0, 17, 720, 576, 12, 11, 30000.0 / 1001, true},
+         }(),
+         0, 17, 720, 576, 12, 11, 30000.0 / 1001, true},
     };
     for (const auto& c : cases) {
         BitSource src = BitSource::Plain(c.stream.bytes(), 0);
@@ -355,9 +365,12 @@ TEST(Mpeg4Visual, ValuesWithoutASink) {
     const struct {
         unsigned code;
         const char* name;
-    } names[] = {{0x08, "Simple Profile Level 0"}, {0x04, "Simple Profile Level 4a"},
-                 {0xF5, "Advanced Simple Profile Level 5"}, {0xF7, "Advanced Simple Profile Level 3b"},
-                 {0x07, "reserved"}, {0xFF, "reserved for escape"}};
+    } names[] = {{0x08, "Simple Profile Level 0"},
+                 {0x04, "Simple Profile Level 4a"},
+                 {0xF5, "Advanced Simple Profile Level 5"},
+                 {0xF7, "Advanced Simple Profile Level 3b"},
+                 {0x07, "reserved"},
+                 {0xFF, "reserved for escape"}};
     for (const auto& n : names) EXPECT_EQ(codecs::Mpeg4ProfileAndLevelName(n.code), n.name) << n.code;
 }
 }  // namespace
