@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -232,6 +233,33 @@ TEST(AudioConfigCorpus, RealFilesAgreeWithFfprobeAndMediainfo) {
         SCOPED_TRACE(f.name);
         CheckFile(path.string(), f);
     }
+}
+
+// Every audio configuration box of every real file, damaged ones among them:
+// each line with a value lights the bits that hold it.
+TEST(AudioConfigCorpus, EveryConfigurationBoxLightsItsValues) {
+    const std::string corpus = test::CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus folder";
+    const std::set<std::uint32_t> types = {Fourcc("esds"), Fourcc("dOps"), Fourcc("dfLa"), Fourcc("dac3"), Fourcc("dec3"),
+                                           Fourcc("dac4"), Fourcc("alac"), Fourcc("damr"), Fourcc("devc"), Fourcc("frma"),
+                                           Fourcc("wave")};
+    int clicked = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext == ".avi" || ext == ".tsv" || ext == ".md") continue;
+        Document doc;
+        doc.SetView(ViewKind::Full);
+        doc.OpenFile(entry.path().string());
+        if (doc.Full() == nullptr) continue;
+        for (const full::FullRecord& rec : doc.Full()->records) {
+            if (!types.count(rec.type)) continue;
+            doc.TreeView1Click(rec.index + 1);
+            EXPECT_EQ(test::CheckPaneRanges(doc, entry.path().filename().string() + " " + FourccText(rec.type)),
+                      std::vector<std::string>{});
+            ++clicked;
+        }
+    }
+    EXPECT_GT(clicked, 20);
 }
 
 }  // namespace
