@@ -56,7 +56,7 @@ void DescribeAv1C(Fields& f, const BoxContext& c) {
 
 const char* VpChromaSubsamplingName(std::uint64_t v) {
     switch (v) {
-    case 0: return "4:2:0, chroma between the luma samples";
+    case 0: return "4:2:0, vertical (between two luma rows, at the left)";
     case 1: return "4:2:0, chroma colocated with luma (0, 0)";
     case 2: return "4:2:2";
     case 3: return "4:4:4";

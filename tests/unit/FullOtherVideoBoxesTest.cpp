@@ -155,7 +155,7 @@ TEST(FullOtherVideoBoxes, VpcC) {
              {"profile                    : 0 (0000)", 32, 8},
              {"level                      : 10 (0X0A)", 40, 8},
              {"bitDepth                   : 8 (0X08)", 48, 4},
-             {"chromaSubsampling          : 0 (0000) 4:2:0, chroma between the luma samples", 52, 3},
+             {"chromaSubsampling          : 0 (0000) 4:2:0, vertical (between two luma rows, at the left)", 52, 3},
              {"videoFullRangeFlag         : 0 (0000) limited range", 55, 1},
              {"colourPrimaries            : 1 (0X01) BT.709", 56, 8},
              {"transferCharacteristics    : 1 (0X01) BT.709", 64, 8},
