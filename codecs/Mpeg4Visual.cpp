@@ -342,7 +342,7 @@ void ReadScalability(SyntaxReader& r, unsigned shape) {
 }
 
 // The coding tools after the size of a layer that is not binary only. False
-// when a part follows that is not read here.
+// when fields follow that are not read here.
 bool ReadCodingTools(SyntaxReader& r, Mpeg4VisualConfig& c) {
     const unsigned shape = c.shape, verid = c.verid;
     const auto interlaced = r.flag("interlaced");
