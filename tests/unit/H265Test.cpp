@@ -159,6 +159,7 @@ struct SpsSpec {
     bool rps = false;     // three sets, the last two predicted, then a long-term picture
     bool range = false;   // sps_range_extension
     bool scc = false;     // sps_scc_extension with two palette entries
+    bool vui = false;     // an Extended_SAR, PQ colour, fields, timing and a VCL HRD of decoding units
 };
 
 // 64x48 with a conformance window of 1, 2, 1 and 2 units.
@@ -181,7 +182,17 @@ Bytes Sps(const SpsSpec& s) {
     } else {
         w.ue(0).u(1, 0);
     }
-    w.u(1, 1).u(1, 0).u(1, 0);  // no VUI
+    w.u(1, 1).u(1, 0).u(1, s.vui);
+    if (s.vui) {
+        w.u(1, 1).u(8, 255).u(16, 4).u(16, 3).u(1, 0);
+        w.u(1, 1).u(3, 5).u(1, 1).u(1, 1).u(8, 9).u(8, 16).u(8, 9);
+        w.u(1, 1).ue(2).ue(2).u(1, 0).u(1, 1).u(1, 1);
+        w.u(1, 1).ue(1).ue(2).ue(3).ue(4);
+        w.u(1, 1).u(32, 1001).u(32, 30000).u(1, 1).ue(0).u(1, 1);
+        w.u(1, 0).u(1, 1).u(1, 1).u(8, 23).u(5, 7).u(1, 1).u(5, 7).u(4, 2).u(4, 3).u(4, 4).u(5, 23).u(5, 23).u(5, 23);
+        w.u(1, 0).u(1, 0).u(1, 1).ue(99).ue(199).ue(9).ue(19).u(1, 0);
+        w.u(1, 1).u(1, 0).u(1, 1).u(1, 1).ue(0).ue(2).ue(1).ue(15).ue(15);
+    }
     const bool ext = s.range || s.scc;
     w.u(1, ext);
     if (ext) w.u(1, s.range).u(1, 0).u(1, 0).u(1, s.scc).u(4, 0);
@@ -364,6 +375,38 @@ TEST(H265Reader, SequenceParameterSets) {
           {"lt_ref_pic_poc_lsb_sps[0] : 165"},
           {"used_by_curr_pic_lt_sps_flag[0] : 1"},
           {"rbsp_stop_one_bit : 1"}}},
+        {"a VUI of an Extended_SAR, PQ colour, fields, timing and a VCL HRD of decoding units",
+         Sps({.vui = true}),
+         {{"vui_parameters()"},
+          {"aspect_ratio_idc : 255 EXTENDED_SAR"},
+          {"sar_width : 4"},
+          {"sample aspect ratio = 4:3"},
+          {"video_full_range_flag : 1 full range"},
+          {"colour_primaries : 9 BT.2020, BT.2100"},
+          {"transfer_characteristics : 16 SMPTE ST 2084 (PQ), BT.2100 PQ"},
+          {"matrix_coeffs : 9 BT.2020 non-constant luminance"},
+          {"chroma_sample_loc_type_bottom_field : 2"},
+          {"field_seq_flag : 1 each picture a field"},
+          {"def_disp_win_bottom_offset : 4"},
+          {"frame rate = 29.97 fps (vui_time_scale / vui_num_units_in_tick)"},
+          {"vui_num_ticks_poc_diff_one_minus1 : 0"},
+          {"nal_hrd_parameters_present_flag : 0"},
+          {"sub_pic_hrd_params_present_flag : 1"},
+          {"tick_divisor_minus2 : 23"},
+          {"dpb_output_delay_du_length_minus1 : 7"},
+          {"cpb_size_du_scale : 4"},
+          {"low_delay_hrd_flag[0] : 1"},
+          {"sub_layer_hrd_parameters(0) of the VCL HRD"},
+          {"BitRate[0] = 25600 bits/s"},
+          {"CpbSize[0] = 25600 bits"},
+          {"cpb_size_du_value_minus1[0] : 9"},
+          {"bit_rate_du_value_minus1[0] : 19"},
+          {"cbr_flag[0] : 0 variable bit rate"},
+          {"restricted_ref_pic_lists_flag : 1"},
+          {"log2_max_mv_length_vertical : 15"},
+          {"sps_extension_present_flag : 0"},
+          {"rbsp_stop_one_bit : 1"}},
+         {"cpb_cnt_minus1[0] : 0", "elemental_duration_in_tc_minus1[0] : 0"}},
         {"an exp-Golomb code longer than 32 bits",
          golomb.Nal(),
          {{"level = 3.1"}, {"(seq_parameter_set_rbsp() stops at bit 120, byte 0x212: sps_seq_parameter_set_id: an exp-Golomb code longer than 32 bits)"}}},
