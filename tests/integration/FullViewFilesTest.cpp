@@ -26,14 +26,16 @@ using test::ShellQuote;
 using Box = std::tuple<std::string, std::uint64_t, std::uint64_t>;
 
 // ffprobe reads these as boxes whose children are boxes; we walk each of them too.
-const std::set<std::string> kWalkedByBoth = {"root", "moov", "trak", "mdia", "minf", "dinf", "stbl", "edts", "mvex",
-                                             "moof", "traf", "udta", "mfra", "stsd", "sinf", "schi", "avc1", "hvc1",
-                                             "hev1", "av01", "vp09", "mp4a", "Opus", "fLaC", "ac-3", "ec-3", "alac",
-                                             "mp4v", "encv", "enca"};
+const std::set<std::string> kWalkedByBoth = {"root", "moov", "trak", "mdia", "minf", "dinf", "stbl",
+                                             "edts", "mvex", "moof", "traf", "udta", "mfra"};
+
+// ffprobe names the children of a sample entry as children of stsd, placed
+// within the entry's extensions; those are compared by type and size.
+using EntryChild = std::pair<std::string, std::uint64_t>;
 
 // ffprobe's trace names each box with its parent and its payload's place; a
 // box's offset is its payload's offset less 8 (or 16 with a 64-bit size).
-std::set<Box> FfprobeBoxes(const std::string& path) {
+std::set<Box> FfprobeBoxes(const std::string& path, std::multiset<EntryChild>* entryChildren = nullptr) {
     const std::string trace = test::Run("ffprobe -v trace " + ShellQuote(path), true).output;
     static const std::regex line(R"(type:'(.{4})' parent:'(.{4}|root)' sz: (-?\d+) (\d+) (\d+))");
     struct Frame {
@@ -49,6 +51,10 @@ std::set<Box> FfprobeBoxes(const std::string& path) {
         const std::uint64_t at = std::stoull((*it)[4]);
         while (stack.size() > 1 && stack.back().type != parent) stack.pop_back();
         if (stack.back().type != parent || size <= 0) continue;
+        if (parent == "stsd" && stack.back().walked && entryChildren != nullptr) {
+            entryChildren->insert({type, static_cast<std::uint64_t>(size)});
+            continue;
+        }
         const std::uint64_t offset = stack.back().payload + at - 8;
         // Only the children of boxes both walks go into, all the way from the root.
         const bool walked = stack.back().walked && kWalkedByBoth.count(parent) != 0;
@@ -63,7 +69,9 @@ std::set<Box> OurBoxes(const Document& doc) {
     for (const full::FullRecord& r : doc.Full()->records) {
         // ffprobe counts a 64-bit-size box from its largesize field.
         const bool large = r.headerSize == 16;
-        boxes.insert({FourccText(r.type), large ? r.offset + 8 : r.offset, large ? r.extent - 8 : r.extent});
+        // A box cut by the end of the file keeps, for ffprobe, the size its header declares.
+        const std::uint64_t size = r.cutByParent && r.declaredExtent >= r.headerSize ? r.declaredExtent : r.extent;
+        boxes.insert({FourccText(r.type), large ? r.offset + 8 : r.offset, large ? size - 8 : size});
     }
     return boxes;
 }
@@ -82,10 +90,23 @@ std::size_t CheckFile(const std::string& path) {
     EXPECT_EQ(doc.FileKind() & kFileKindIso, kFileKindIso) << path;
     if (doc.Full() == nullptr) return 0;
     const std::set<Box> ours = OurBoxes(doc);
+    std::multiset<EntryChild> theirEntryChildren, ourEntryChildren;
+    const auto& records = doc.Full()->records;
+    for (const full::FullRecord& r : records) {
+        if (r.parent < 0) continue;
+        const full::FullRecord& entry = records[static_cast<std::size_t>(r.parent)];
+        if (entry.parent >= 0 && records[static_cast<std::size_t>(entry.parent)].type == Fourcc("stsd"))
+            ourEntryChildren.insert({FourccText(r.type), r.extent});
+    }
     std::size_t both = 0;
-    for (const Box& box : FfprobeBoxes(path)) {
+    for (const Box& box : FfprobeBoxes(path, &theirEntryChildren)) {
         EXPECT_TRUE(ours.count(box)) << path << ": ffprobe has " << Describe({box});
         both += ours.count(box);
+    }
+    for (const EntryChild& child : theirEntryChildren) {
+        EXPECT_TRUE(ourEntryChildren.count(child)) << path << ": ffprobe has " << child.first << " of " << child.second
+                                                   << " bytes in a sample entry";
+        both += ourEntryChildren.count(child) != 0;
     }
     EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{}) << path;
     return both;
@@ -118,9 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Encoding{"h264_aac.mp4", "-c:v libx264 -preset ultrafast -c:a aac"},
         Encoding{"hevc_opus.mp4", "-c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1 -c:a libopus"},
-        Encoding{"vp9_flac.mp4", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a flac"},
+        Encoding{"vp9_flac.mp4", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a flac -strict -2"},
         Encoding{"av1_ac3.mp4", "-c:v libaom-av1 -cpu-used 8 -c:a ac3"},
-        Encoding{"h264_eac3_fragmented.mp4", "-c:v libx264 -preset ultrafast -c:a eac3 -movflags frag_keyframe+empty_moov"},
+        Encoding{"h264_aac_fragmented.mp4", "-c:v libx264 -preset ultrafast -c:a aac -movflags frag_keyframe+empty_moov"},
+        Encoding{"h264_eac3.mp4", "-c:v libx264 -preset ultrafast -c:a eac3"},
         Encoding{"prores_pcm.mov", "-c:v prores -c:a pcm_s16le"},
         Encoding{"h264_alac.m4a", "-vn -c:a alac"}),
     [](const auto& info) {
