@@ -28,7 +28,15 @@ std::string_view ColourPrimariesName(std::uint64_t v) {
         "SMPTE ST 428-1 (CIE 1931 XYZ)",
         "SMPTE RP 431-2 (DCI-P3)",
         "SMPTE EG 432-1 (Display P3)",
-        "", "", "", "", "", "", "", "", "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
         "EBU Tech. 3213-E",
     };
     return Lookup(kNames, v);
@@ -83,11 +91,13 @@ std::string_view MatrixCoefficientsName(std::uint64_t v) {
     return Lookup(kNames, v);
 }
 
-std::string_view FullRangeName(bool full) { return full ? "full range" : "limited range"; }
+std::string_view FullRangeName(bool full) {
+    return full ? "full range" : "limited range";
+}
 
 std::string_view VideoFormatName(std::uint64_t v) {
-    static constexpr std::array<std::string_view, 6> kNames = {"component", "PAL", "NTSC", "SECAM", "MAC",
-                                                               "unspecified"};
+    static constexpr std::array<std::string_view, 6> kNames = {"component", "PAL", "NTSC",
+                                                               "SECAM",     "MAC", "unspecified"};
     return Lookup(kNames, v);
 }
 

@@ -1,6 +1,7 @@
 #include "codecs/H264.h"
 
 #include <array>
+#include <iterator>
 #include <cstdio>
 
 #include "codecs/ColourNames.h"
@@ -12,10 +13,18 @@ std::string Idx(std::string_view name, std::uint64_t i) {
     return std::string(name) + "[" + std::to_string(i) + "]";
 }
 
-std::uint64_t U(SyntaxReader& r, std::string_view label, unsigned n) { return r.u(label, n).value_or(0); }
-bool Flag(SyntaxReader& r, std::string_view label) { return r.flag(label).value_or(false); }
-std::uint32_t Ue(SyntaxReader& r, std::string_view label) { return r.ue(label).value_or(0); }
-std::int32_t Se(SyntaxReader& r, std::string_view label) { return r.se(label).value_or(0); }
+std::uint64_t U(SyntaxReader& r, std::string_view label, unsigned n) {
+    return r.u(label, n).value_or(0);
+}
+bool Flag(SyntaxReader& r, std::string_view label) {
+    return r.flag(label).value_or(false);
+}
+std::uint32_t Ue(SyntaxReader& r, std::string_view label) {
+    return r.ue(label).value_or(0);
+}
+std::int32_t Se(SyntaxReader& r, std::string_view label) {
+    return r.se(label).value_or(0);
+}
 
 // A ue(v) past its maximum makes what follows unreadable: the structure stops.
 std::optional<std::uint32_t> UeAtMost(SyntaxReader& r, std::string_view label, std::uint32_t max) {
@@ -36,28 +45,27 @@ void Derive(SyntaxReader& r, std::string_view label, std::string text, std::uint
     if (r.Ok()) r.Derived(label, std::move(text), firstBit, r.Source().BitPos());
 }
 
-constexpr std::array<std::array<std::uint16_t, 2>, 17> kSar = {{{0, 0},
-                                                                 {1, 1},
-                                                                 {12, 11},
-                                                                 {10, 11},
-                                                                 {16, 11},
-                                                                 {40, 33},
-                                                                 {24, 11},
-                                                                 {20, 11},
-                                                                 {32, 11},
-                                                                 {80, 33},
-                                                                 {18, 11},
-                                                                 {15, 11},
-                                                                 {64, 33},
-                                                                 {160, 99},
-                                                                 {4, 3},
-                                                                 {3, 2},
-                                                                 {2, 1}}};
+// The sample aspect ratios of aspect_ratio_idc 1 to 16.
+constexpr std::uint16_t kSar[17][2] = {{0, 0},   {1, 1},    {12, 11}, {10, 11}, {16, 11}, {40, 33},
+                                       {24, 11}, {20, 11},  {32, 11}, {80, 33}, {18, 11}, {15, 11},
+                                       {64, 33}, {160, 99}, {4, 3},   {3, 2},   {2, 1}};
 
 bool IsHighFamily(std::uint32_t profileIdc) {
     switch (profileIdc) {
-        case 100: case 110: case 122: case 244: case 44: case 83: case 86: case 118: case 128: case 138:
-        case 139: case 134: case 135: case 144:
+        case 100:
+        case 110:
+        case 122:
+        case 244:
+        case 44:
+        case 83:
+        case 86:
+        case 118:
+        case 128:
+        case 138:
+        case 139:
+        case 134:
+        case 135:
+        case 144:
             return true;
         default:
             return false;
@@ -129,8 +137,8 @@ void Vui(SyntaxReader& r, H264Vui& vui) {
                 Derive(r, "sample aspect ratio", "unspecified (a zero term)", first);
                 vui.sarWidth = vui.sarHeight = 0;
             } else {
-                Derive(r, "sample aspect ratio",
-                       std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight), first);
+                Derive(r, "sample aspect ratio", std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight),
+                       first);
             }
         } else if (TableSampleAspectRatio(vui.aspectRatioIdc, vui.sarWidth, vui.sarHeight)) {
             r.Meaning(std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight));
@@ -237,8 +245,10 @@ void SpsData(SyntaxReader& r, H264Sps& sps) {
             const unsigned lists = sps.chromaFormatIdc != 3 ? 8 : 12;
             for (unsigned i = 0; i < lists && r.Ok(); ++i) {
                 if (!Flag(r, Idx("seq_scaling_list_present_flag", i))) continue;
-                if (i < 6) ScalingList(r, "scaling_list() of ScalingList4x4[" + std::to_string(i) + "]", 16);
-                else ScalingList(r, "scaling_list() of ScalingList8x8[" + std::to_string(i - 6) + "]", 64);
+                if (i < 6)
+                    ScalingList(r, "scaling_list() of ScalingList4x4[" + std::to_string(i) + "]", 16);
+                else
+                    ScalingList(r, "scaling_list() of ScalingList8x8[" + std::to_string(i - 6) + "]", 64);
             }
         }
     } else if (r.Ok()) {
@@ -413,8 +423,10 @@ H264NalUnit ReadNal(BitSource& src, FieldSink* sink, std::span<const H264Sps> kn
                     const unsigned lists = 6 + (pps.transform8x8Mode ? (chromaFormatIdc != 3 ? 2 : 6) : 0);
                     for (unsigned i = 0; i < lists && r.Ok(); ++i) {
                         if (!Flag(r, Idx("pic_scaling_list_present_flag", i))) continue;
-                        if (i < 6) ScalingList(r, "scaling_list() of ScalingList4x4[" + std::to_string(i) + "]", 16);
-                        else ScalingList(r, "scaling_list() of ScalingList8x8[" + std::to_string(i - 6) + "]", 64);
+                        if (i < 6)
+                            ScalingList(r, "scaling_list() of ScalingList4x4[" + std::to_string(i) + "]", 16);
+                        else
+                            ScalingList(r, "scaling_list() of ScalingList8x8[" + std::to_string(i - 6) + "]", 64);
                     }
                 }
                 Se(r, "second_chroma_qp_index_offset");
@@ -462,30 +474,45 @@ H264NalUnit ReadH264NalUnit(std::span<const std::uint8_t> nal, std::uint64_t fil
 std::string H264ProfileName(std::uint32_t profileIdc, std::uint32_t constraintFlags) {
     const auto set = [&](int i) { return ((constraintFlags >> (7 - i)) & 1) != 0; };
     switch (profileIdc) {
-        case 66: return set(1) ? "Constrained Baseline" : "Baseline";
-        case 77: return "Main";
-        case 88: return "Extended";
+        case 66:
+            return set(1) ? "Constrained Baseline" : "Baseline";
+        case 77:
+            return "Main";
+        case 88:
+            return "Extended";
         case 100:
             if (set(4) && set(5)) return "Constrained High";
             return set(4) ? "Progressive High" : "High";
         case 110:
             if (set(3)) return "High 10 Intra";
             return set(4) ? "Progressive High 10" : "High 10";
-        case 122: return set(3) ? "High 4:2:2 Intra" : "High 4:2:2";
-        case 244: return set(3) ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
-        case 44: return "CAVLC 4:4:4 Intra";
-        case 144: return "High 4:4:4 (withdrawn)";
-        case 83: return set(5) ? "Scalable Constrained Baseline" : "Scalable Baseline";
+        case 122:
+            return set(3) ? "High 4:2:2 Intra" : "High 4:2:2";
+        case 244:
+            return set(3) ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
+        case 44:
+            return "CAVLC 4:4:4 Intra";
+        case 144:
+            return "High 4:4:4 (withdrawn)";
+        case 83:
+            return set(5) ? "Scalable Constrained Baseline" : "Scalable Baseline";
         case 86:
             if (set(3)) return "Scalable High Intra";
             return set(5) ? "Scalable Constrained High" : "Scalable High";
-        case 118: return "Multiview High";
-        case 128: return "Stereo High";
-        case 134: return "MFC High";
-        case 135: return "MFC Depth High";
-        case 138: return "Multiview Depth High";
-        case 139: return "Enhanced Multiview Depth High";
-        default: return "unknown profile " + std::to_string(profileIdc);
+        case 118:
+            return "Multiview High";
+        case 128:
+            return "Stereo High";
+        case 134:
+            return "MFC High";
+        case 135:
+            return "MFC Depth High";
+        case 138:
+            return "Multiview Depth High";
+        case 139:
+            return "Enhanced Multiview Depth High";
+        default:
+            return "unknown profile " + std::to_string(profileIdc);
     }
 }
 
@@ -499,42 +526,68 @@ std::string H264LevelText(std::uint32_t profileIdc, std::uint32_t constraintFlag
 
 std::string H264NalUnitTypeName(std::uint32_t type) {
     switch (type) {
-        case 1: return "coded slice of a non-IDR picture";
-        case 2: return "coded slice data partition A";
-        case 3: return "coded slice data partition B";
-        case 4: return "coded slice data partition C";
-        case 5: return "coded slice of an IDR picture";
-        case 6: return "SEI";
-        case 7: return "sequence parameter set";
-        case 8: return "picture parameter set";
-        case 9: return "access unit delimiter";
-        case 10: return "end of sequence";
-        case 11: return "end of stream";
-        case 12: return "filler data";
-        case 13: return "sequence parameter set extension";
-        case 14: return "prefix NAL unit";
-        case 15: return "subset sequence parameter set";
-        case 16: return "depth parameter set";
-        case 19: return "coded slice of an auxiliary picture";
-        case 20: return "coded slice extension";
-        case 21: return "coded slice extension for a depth view";
-        case 0: return "unspecified";
-        default: return type >= 24 ? "unspecified" : "reserved";
+        case 1:
+            return "coded slice of a non-IDR picture";
+        case 2:
+            return "coded slice data partition A";
+        case 3:
+            return "coded slice data partition B";
+        case 4:
+            return "coded slice data partition C";
+        case 5:
+            return "coded slice of an IDR picture";
+        case 6:
+            return "SEI";
+        case 7:
+            return "sequence parameter set";
+        case 8:
+            return "picture parameter set";
+        case 9:
+            return "access unit delimiter";
+        case 10:
+            return "end of sequence";
+        case 11:
+            return "end of stream";
+        case 12:
+            return "filler data";
+        case 13:
+            return "sequence parameter set extension";
+        case 14:
+            return "prefix NAL unit";
+        case 15:
+            return "subset sequence parameter set";
+        case 16:
+            return "depth parameter set";
+        case 19:
+            return "coded slice of an auxiliary picture";
+        case 20:
+            return "coded slice extension";
+        case 21:
+            return "coded slice extension for a depth view";
+        case 0:
+            return "unspecified";
+        default:
+            return type >= 24 ? "unspecified" : "reserved";
     }
 }
 
 std::string ChromaFormatName(std::uint32_t chromaFormatIdc) {
     switch (chromaFormatIdc) {
-        case 0: return "4:0:0 (monochrome)";
-        case 1: return "4:2:0";
-        case 2: return "4:2:2";
-        case 3: return "4:4:4";
-        default: return "reserved";
+        case 0:
+            return "4:0:0 (monochrome)";
+        case 1:
+            return "4:2:0";
+        case 2:
+            return "4:2:2";
+        case 3:
+            return "4:4:4";
+        default:
+            return "reserved";
     }
 }
 
 bool TableSampleAspectRatio(std::uint32_t aspectRatioIdc, std::uint32_t& width, std::uint32_t& height) {
-    if (aspectRatioIdc == 0 || aspectRatioIdc >= kSar.size()) {
+    if (aspectRatioIdc == 0 || aspectRatioIdc >= std::size(kSar)) {
         width = height = 0;
         return false;
     }

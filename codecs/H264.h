@@ -16,9 +16,9 @@
 namespace kestrova::codecs {
 
 struct H264Hrd {
-    std::uint32_t cpbCnt = 0;           // cpb_cnt_minus1 + 1
-    std::uint64_t bitRate = 0;          // of the first schedule, bits per second
-    std::uint64_t cpbSize = 0;          // of the first schedule, bits
+    std::uint32_t cpbCnt = 0;   // cpb_cnt_minus1 + 1
+    std::uint64_t bitRate = 0;  // of the first schedule, bits per second
+    std::uint64_t cpbSize = 0;  // of the first schedule, bits
     bool cbr = false;
 };
 
@@ -56,9 +56,9 @@ struct H264Sps {
     std::uint32_t maxNumRefFrames = 0;
     bool frameMbsOnly = true;
     bool mbAdaptiveFrameField = false;
-    std::uint64_t codedWidth = 0, codedHeight = 0;    // in luma samples, before cropping
+    std::uint64_t codedWidth = 0, codedHeight = 0;                           // in luma samples, before cropping
     std::uint64_t cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;  // in luma samples
-    std::uint64_t width = 0, height = 0;              // after cropping
+    std::uint64_t width = 0, height = 0;                                     // after cropping
     bool vuiPresent = false;
     H264Vui vui;
 };

@@ -16,10 +16,18 @@ std::string Idx2(std::string_view name, std::uint64_t i, std::uint64_t j) {
     return Idx(name, i) + "[" + std::to_string(j) + "]";
 }
 
-std::uint64_t U(SyntaxReader& r, std::string_view label, unsigned n) { return r.u(label, n).value_or(0); }
-bool Flag(SyntaxReader& r, std::string_view label) { return r.flag(label).value_or(false); }
-std::uint32_t Ue(SyntaxReader& r, std::string_view label) { return r.ue(label).value_or(0); }
-std::int32_t Se(SyntaxReader& r, std::string_view label) { return r.se(label).value_or(0); }
+std::uint64_t U(SyntaxReader& r, std::string_view label, unsigned n) {
+    return r.u(label, n).value_or(0);
+}
+bool Flag(SyntaxReader& r, std::string_view label) {
+    return r.flag(label).value_or(false);
+}
+std::uint32_t Ue(SyntaxReader& r, std::string_view label) {
+    return r.ue(label).value_or(0);
+}
+std::int32_t Se(SyntaxReader& r, std::string_view label) {
+    return r.se(label).value_or(0);
+}
 
 std::optional<std::uint32_t> UeAtMost(SyntaxReader& r, std::string_view label, std::uint32_t max) {
     const auto v = r.ue(label);
@@ -94,10 +102,10 @@ void ProfileBits(SyntaxReader& r, const std::string& prefix, const std::string& 
     bits(name("frame_only_constraint_flag"), 1);
     const auto has = [&](int q) { return HasProfile(p.profileIdc, p.compatibilityFlags, q); };
     if (has(4) || has(5) || has(6) || has(7) || has(8) || has(9) || has(10) || has(11)) {
-        for (const char* f : {"max_12bit_constraint_flag", "max_10bit_constraint_flag", "max_8bit_constraint_flag",
-                              "max_422chroma_constraint_flag", "max_420chroma_constraint_flag",
-                              "max_monochrome_constraint_flag", "intra_constraint_flag",
-                              "one_picture_only_constraint_flag", "lower_bit_rate_constraint_flag"})
+        for (const char* f :
+             {"max_12bit_constraint_flag", "max_10bit_constraint_flag", "max_8bit_constraint_flag",
+              "max_422chroma_constraint_flag", "max_420chroma_constraint_flag", "max_monochrome_constraint_flag",
+              "intra_constraint_flag", "one_picture_only_constraint_flag", "lower_bit_rate_constraint_flag"})
             bits(name(f), 1);
         if (has(5) || has(9) || has(10) || has(11)) {
             bits(name("max_14bit_constraint_flag"), 1);
@@ -112,8 +120,10 @@ void ProfileBits(SyntaxReader& r, const std::string& prefix, const std::string& 
     } else {
         bits(name("reserved_zero_43bits"), 43);
     }
-    if (has(1) || has(2) || has(3) || has(4) || has(5) || has(9) || has(11)) bits(name("inbld_flag"), 1);
-    else bits(name("reserved_zero_bit"), 1);
+    if (has(1) || has(2) || has(3) || has(4) || has(5) || has(9) || has(11))
+        bits(name("inbld_flag"), 1);
+    else
+        bits(name("reserved_zero_bit"), 1);
     p.constraintFlags = c;
     if (!r.Ok()) return;
     Derive(r, prefix == "general_" ? "profile" : "sub-layer profile" + index,
@@ -193,8 +203,10 @@ void Hrd(SyntaxReader& r, bool commonInfPresent, std::uint32_t maxSubLayersMinus
         bool withinCvs = true;
         if (!general) withinCvs = Flag(r, Idx("fixed_pic_rate_within_cvs_flag", i));
         bool lowDelay = false;
-        if (withinCvs) Ue(r, Idx("elemental_duration_in_tc_minus1", i));
-        else lowDelay = Flag(r, Idx("low_delay_hrd_flag", i));
+        if (withinCvs)
+            Ue(r, Idx("elemental_duration_in_tc_minus1", i));
+        else
+            lowDelay = Flag(r, Idx("low_delay_hrd_flag", i));
         std::uint32_t cpbCnt = 1;
         if (!lowDelay) {
             const auto minus1 = UeAtMost(r, Idx("cpb_cnt_minus1", i), 31);
@@ -220,8 +232,8 @@ void Vui(SyntaxReader& r, H265Vui& vui, std::uint32_t maxSubLayersMinus1) {
                 Derive(r, "sample aspect ratio", "unspecified (a zero term)", first);
                 vui.sarWidth = vui.sarHeight = 0;
             } else {
-                Derive(r, "sample aspect ratio",
-                       std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight), first);
+                Derive(r, "sample aspect ratio", std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight),
+                       first);
             }
         } else if (TableSampleAspectRatio(vui.aspectRatioIdc, vui.sarWidth, vui.sarHeight)) {
             r.Meaning(std::to_string(vui.sarWidth) + ":" + std::to_string(vui.sarHeight));
@@ -410,7 +422,8 @@ std::string Cropped(std::uint64_t coded, std::uint64_t a, std::uint64_t b, std::
     }
     out = coded - a - b;
     if (a + b == 0) return std::to_string(out);
-    return std::to_string(out) + " (coded " + std::to_string(coded) + ", " + std::to_string(a + b) + " outside the window)";
+    return std::to_string(out) + " (coded " + std::to_string(coded) + ", " + std::to_string(a + b) +
+           " outside the window)";
 }
 
 void Vps(SyntaxReader& r, H265Vps& vps) {
@@ -556,11 +569,11 @@ void Sps(SyntaxReader& r, H265Sps& sps) {
     }
     if (sps.rangeExtension) {
         r.Heading("sps_range_extension()");
-        for (const char* f : {"transform_skip_rotation_enabled_flag", "transform_skip_context_enabled_flag",
-                              "implicit_rdpcm_enabled_flag", "explicit_rdpcm_enabled_flag",
-                              "extended_precision_processing_flag", "intra_smoothing_disabled_flag",
-                              "high_precision_offsets_enabled_flag", "persistent_rice_adaptation_enabled_flag",
-                              "cabac_bypass_alignment_enabled_flag"})
+        for (const char* f :
+             {"transform_skip_rotation_enabled_flag", "transform_skip_context_enabled_flag",
+              "implicit_rdpcm_enabled_flag", "explicit_rdpcm_enabled_flag", "extended_precision_processing_flag",
+              "intra_smoothing_disabled_flag", "high_precision_offsets_enabled_flag",
+              "persistent_rice_adaptation_enabled_flag", "cabac_bypass_alignment_enabled_flag"})
             Flag(r, f);
     }
     if (sps.multilayerExtension) {
@@ -644,12 +657,13 @@ void Pps(SyntaxReader& r, H265Pps& pps, std::span<const H265Sps> known) {
         if (sps && (*columnsMinus1 >= std::max<std::uint64_t>(widthCtbs, 1) ||
                     *rowsMinus1 >= std::max<std::uint64_t>(heightCtbs, 1))) {
             r.Fail("tiles of " + std::to_string(*columnsMinus1 + 1ull) + " columns and " +
-                   std::to_string(*rowsMinus1 + 1ull) + " rows, the picture has " + std::to_string(widthCtbs) +
-                   " by " + std::to_string(heightCtbs) + " CTBs");
+                   std::to_string(*rowsMinus1 + 1ull) + " rows, the picture has " + std::to_string(widthCtbs) + " by " +
+                   std::to_string(heightCtbs) + " CTBs");
             return;
         }
         if (!Flag(r, "uniform_spacing_flag")) {
-            if (!Fits(r, "num_tile_columns_minus1 + num_tile_rows_minus1", std::uint64_t{*columnsMinus1} + *rowsMinus1, 1))
+            if (!Fits(r, "num_tile_columns_minus1 + num_tile_rows_minus1", std::uint64_t{*columnsMinus1} + *rowsMinus1,
+                      1))
                 return;
             for (std::uint32_t i = 0; i < *columnsMinus1 && r.Ok(); ++i) Ue(r, Idx("column_width_minus1", i));
             for (std::uint32_t i = 0; i < *rowsMinus1 && r.Ok(); ++i) Ue(r, Idx("row_height_minus1", i));
@@ -751,18 +765,30 @@ std::optional<std::uint64_t> SeiNumber(SyntaxReader& r, const char* lastLabel) {
 
 std::string SeiPayloadName(std::uint64_t type) {
     switch (type) {
-        case 0: return "buffering period";
-        case 1: return "picture timing";
-        case 4: return "registered user data";
-        case 5: return "unregistered user data";
-        case 6: return "recovery point";
-        case 129: return "active parameter sets";
-        case 130: return "decoding unit info";
-        case 132: return "decoded picture hash";
-        case 137: return "mastering display colour volume";
-        case 144: return "content light level information";
-        case 147: return "alternative transfer characteristics";
-        default: return "";
+        case 0:
+            return "buffering period";
+        case 1:
+            return "picture timing";
+        case 4:
+            return "registered user data";
+        case 5:
+            return "unregistered user data";
+        case 6:
+            return "recovery point";
+        case 129:
+            return "active parameter sets";
+        case 130:
+            return "decoding unit info";
+        case 132:
+            return "decoded picture hash";
+        case 137:
+            return "mastering display colour volume";
+        case 144:
+            return "content light level information";
+        case 147:
+            return "alternative transfer characteristics";
+        default:
+            return "";
     }
 }
 
@@ -784,11 +810,13 @@ void Sei(SyntaxReader& r) {
         const auto type = SeiNumber(r, "last_payload_type_byte");
         if (!type) return;
         const std::string name = SeiPayloadName(*type);
-        r.Meaning(name.empty() ? "payloadType " + std::to_string(*type) : "payloadType " + std::to_string(*type) + ", " + name);
+        r.Meaning(name.empty() ? "payloadType " + std::to_string(*type)
+                               : "payloadType " + std::to_string(*type) + ", " + name);
         const auto size = SeiNumber(r, "last_payload_size_byte");
         if (!size) return;
         if (*size * 8 > s.BitsLeft()) {
-            r.Fail("payloadSize is " + std::to_string(*size) + ", " + std::to_string(s.BitsLeft() / 8) + " bytes are left");
+            r.Fail("payloadSize is " + std::to_string(*size) + ", " + std::to_string(s.BitsLeft() / 8) +
+                   " bytes are left");
             return;
         }
         const std::uint64_t end = s.BitPos() + *size * 8;
@@ -822,7 +850,8 @@ void Sei(SyntaxReader& r) {
                 if (!shown.empty() && shown.back() == '\0') shown.pop_back();
                 for (char& c : shown)
                     if (c == '\n' || c == '\t') c = ' ';
-                if (r.Sink() && r.Ok()) r.Sink()->TextField("user_data_payload_byte", "\"" + shown + "\"", s.FileRange(s.BitPos(), end));
+                if (r.Sink() && r.Ok())
+                    r.Sink()->TextField("user_data_payload_byte", "\"" + shown + "\"", s.FileRange(s.BitPos(), end));
                 s.SeekBit(end);
             } else if (rest > 0) {
                 r.Bytes("user_data_payload_byte", rest);
@@ -897,8 +926,10 @@ std::string RangeExtensionsName(const Constraints& c) {
         if (!c.Max420()) name += c.Max422() ? " 4:2:2" : " 4:4:4";
     }
     if (depth != 8) name += " " + std::to_string(depth);
-    if (c.OnePicture()) name += " Still Picture";
-    else if (c.Intra()) name += " Intra";
+    if (c.OnePicture())
+        name += " Still Picture";
+    else if (c.Intra())
+        name += " Intra";
     return name;
 }
 
@@ -932,19 +963,26 @@ std::string H265ProfileName(std::uint32_t profileIdc, std::uint32_t compatibilit
         if ((compatibilityFlags >> (31 - j)) & 1) p = j;
     const Constraints c(constraintFlags);
     switch (p) {
-        case 1: return "Main";
-        case 2: return c.OnePicture() ? "Main 10 Still Picture" : "Main 10";
-        case 3: return "Main Still Picture";
-        case 4: return RangeExtensionsName(c) + " (range extensions)";
+        case 1:
+            return "Main";
+        case 2:
+            return c.OnePicture() ? "Main 10 Still Picture" : "Main 10";
+        case 3:
+            return "Main Still Picture";
+        case 4:
+            return RangeExtensionsName(c) + " (range extensions)";
         case 5: {
             if (c.Max8()) return "High Throughput 4:4:4";
             if (c.Max10()) return "High Throughput 4:4:4 10";
             if (c.Max14()) return "High Throughput 4:4:4 14";
             return "High Throughput 4:4:4 16 Intra";
         }
-        case 6: return "Multiview Main";
-        case 7: return c.Max8() ? "Scalable Main" : "Scalable Main 10";
-        case 8: return "3D Main";
+        case 6:
+            return "Multiview Main";
+        case 7:
+            return c.Max8() ? "Scalable Main" : "Scalable Main 10";
+        case 8:
+            return "3D Main";
         case 9: {
             if (!c.Max12()) return "Screen-Extended High Throughput 4:4:4 14";
             std::string name = "Screen-Extended Main";
@@ -952,13 +990,15 @@ std::string H265ProfileName(std::uint32_t profileIdc, std::uint32_t compatibilit
             if (!c.Max8()) name += " 10";
             return name + " (screen content coding)";
         }
-        case 10: return "Scalable " + RangeExtensionsName(c);
+        case 10:
+            return "Scalable " + RangeExtensionsName(c);
         case 11: {
             std::string name = "Screen-Extended High Throughput 4:4:4";
             if (!c.Max8()) name += c.Max10() ? " 10" : " 14";
             return name + " (screen content coding)";
         }
-        default: return "unknown profile " + std::to_string(profileIdc);
+        default:
+            return "unknown profile " + std::to_string(profileIdc);
     }
 }
 
@@ -968,14 +1008,47 @@ std::string H265LevelText(std::uint32_t levelIdc) {
 }
 
 std::string H265NalUnitTypeName(std::uint32_t type) {
-    static constexpr std::array<const char*, 41> kNames = {
-        "TRAIL_N", "TRAIL_R", "TSA_N", "TSA_R", "STSA_N", "STSA_R", "RADL_N", "RADL_R", "RASL_N", "RASL_R",
-        "RSV_VCL_N10", "RSV_VCL_R11", "RSV_VCL_N12", "RSV_VCL_R13", "RSV_VCL_N14", "RSV_VCL_R15",
-        "BLA_W_LP", "BLA_W_RADL", "BLA_N_LP", "IDR_W_RADL", "IDR_N_LP", "CRA_NUT", "RSV_IRAP_VCL22",
-        "RSV_IRAP_VCL23", "RSV_VCL24", "RSV_VCL25", "RSV_VCL26", "RSV_VCL27", "RSV_VCL28", "RSV_VCL29",
-        "RSV_VCL30", "RSV_VCL31", "VPS_NUT video parameter set", "SPS_NUT sequence parameter set",
-        "PPS_NUT picture parameter set", "AUD_NUT access unit delimiter", "EOS_NUT end of sequence",
-        "EOB_NUT end of bitstream", "FD_NUT filler data", "PREFIX_SEI_NUT", "SUFFIX_SEI_NUT"};
+    static constexpr std::array<const char*, 41> kNames = {"TRAIL_N",
+                                                           "TRAIL_R",
+                                                           "TSA_N",
+                                                           "TSA_R",
+                                                           "STSA_N",
+                                                           "STSA_R",
+                                                           "RADL_N",
+                                                           "RADL_R",
+                                                           "RASL_N",
+                                                           "RASL_R",
+                                                           "RSV_VCL_N10",
+                                                           "RSV_VCL_R11",
+                                                           "RSV_VCL_N12",
+                                                           "RSV_VCL_R13",
+                                                           "RSV_VCL_N14",
+                                                           "RSV_VCL_R15",
+                                                           "BLA_W_LP",
+                                                           "BLA_W_RADL",
+                                                           "BLA_N_LP",
+                                                           "IDR_W_RADL",
+                                                           "IDR_N_LP",
+                                                           "CRA_NUT",
+                                                           "RSV_IRAP_VCL22",
+                                                           "RSV_IRAP_VCL23",
+                                                           "RSV_VCL24",
+                                                           "RSV_VCL25",
+                                                           "RSV_VCL26",
+                                                           "RSV_VCL27",
+                                                           "RSV_VCL28",
+                                                           "RSV_VCL29",
+                                                           "RSV_VCL30",
+                                                           "RSV_VCL31",
+                                                           "VPS_NUT video parameter set",
+                                                           "SPS_NUT sequence parameter set",
+                                                           "PPS_NUT picture parameter set",
+                                                           "AUD_NUT access unit delimiter",
+                                                           "EOS_NUT end of sequence",
+                                                           "EOB_NUT end of bitstream",
+                                                           "FD_NUT filler data",
+                                                           "PREFIX_SEI_NUT",
+                                                           "SUFFIX_SEI_NUT"};
     if (type < kNames.size()) return kNames[type];
     return type < 48 ? "RSV_NVCL" + std::to_string(type) : "UNSPEC" + std::to_string(type);
 }

@@ -55,9 +55,9 @@ struct H265Sps {
     std::uint32_t spsId = 0;
     std::uint32_t chromaFormatIdc = 1;
     bool separateColourPlane = false;
-    std::uint64_t codedWidth = 0, codedHeight = 0;  // pic_width/height_in_luma_samples
+    std::uint64_t codedWidth = 0, codedHeight = 0;                           // pic_width/height_in_luma_samples
     std::uint64_t confLeft = 0, confRight = 0, confTop = 0, confBottom = 0;  // in luma samples
-    std::uint64_t width = 0, height = 0;            // after the conformance window
+    std::uint64_t width = 0, height = 0;                                     // after the conformance window
     std::uint32_t bitDepthLuma = 8, bitDepthChroma = 8;
     std::uint32_t log2MinCbSize = 3, log2CtbSize = 4;
     bool vuiPresent = false;

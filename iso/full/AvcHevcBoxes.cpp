@@ -16,7 +16,9 @@
 namespace kestrova::full {
 namespace {
 
-constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
+constexpr std::uint32_t F(const char (&s)[5]) {
+    return Fourcc(s);
+}
 
 // Reserved bits that should all be ones.
 void ReservedOnes(Fields& f, unsigned bits) {
@@ -27,8 +29,10 @@ void ReservedOnes(Fields& f, unsigned bits) {
 void LengthSize(Fields& f) {
     const auto v = f.Bits("lengthSizeMinusOne", 2);
     if (!v) return;
-    if (*v == 2) f.Meaning("(3-byte lengths are not allowed)");
-    else f.Meaning(std::to_string(*v + 1) + "-byte NAL unit lengths");
+    if (*v == 2)
+        f.Meaning("(3-byte lengths are not allowed)");
+    else
+        f.Meaning(std::to_string(*v + 1) + "-byte NAL unit lengths");
 }
 
 // One length-prefixed NAL unit at the cursor, read by read(bytes, fileOffset,
@@ -73,8 +77,9 @@ void DescribeAvcC(Fields& f, const BoxContext& c) {
     const auto version = f.U("configurationVersion", 1);
     if (version && *version != 1) f.Meaning("(1 expected)");
     const auto profile = f.U("AVCProfileIndication", 1);
-    if (profile) f.Meaning(codecs::H264ProfileName(static_cast<std::uint32_t>(*profile),
-                                                   static_cast<std::uint32_t>(f.Peek(f.Pos(), 1))));
+    if (profile)
+        f.Meaning(codecs::H264ProfileName(static_cast<std::uint32_t>(*profile),
+                                          static_cast<std::uint32_t>(f.Peek(f.Pos(), 1))));
     const auto compat = f.U("profile_compatibility", 1);
     const auto level = f.U("AVCLevelIndication", 1);
     if (level)
@@ -89,20 +94,20 @@ void DescribeAvcC(Fields& f, const BoxContext& c) {
     for (std::uint64_t i = 0; numSps && i < *numSps && !f.Cut(); ++i) {
         const auto length = f.U("sequenceParameterSetLength", 2);
         if (!length) break;
-        NalUnit(f, c, "sequenceParameterSetNALUnit #" + std::to_string(i + 1), "sequenceParameterSetNALUnit", *length,
-                [&](std::span<const std::uint8_t> nal, std::uint64_t at, codecs::FieldSink* sink) {
-                    const codecs::H264NalUnit unit = codecs::ReadH264NalUnit(nal, at, sink, known);
-                    if (!unit.isSps) return;
-                    const codecs::H264Sps& sps = unit.sps;
-                    Remember(known, sps);
-                    if (profile && *profile != sps.profileIdc)
-                        f.Heading(Disagree("AVCProfileIndication", *profile, "profile_idc", sps.profileIdc));
-                    if (compat && *compat != sps.constraintFlags)
-                        f.Heading(Disagree("profile_compatibility", *compat, "constraint flags byte",
-                                           sps.constraintFlags));
-                    if (level && *level != sps.levelIdc)
-                        f.Heading(Disagree("AVCLevelIndication", *level, "level_idc", sps.levelIdc));
-                });
+        NalUnit(
+            f, c, "sequenceParameterSetNALUnit #" + std::to_string(i + 1), "sequenceParameterSetNALUnit", *length,
+            [&](std::span<const std::uint8_t> nal, std::uint64_t at, codecs::FieldSink* sink) {
+                const codecs::H264NalUnit unit = codecs::ReadH264NalUnit(nal, at, sink, known);
+                if (!unit.isSps) return;
+                const codecs::H264Sps& sps = unit.sps;
+                Remember(known, sps);
+                if (profile && *profile != sps.profileIdc)
+                    f.Heading(Disagree("AVCProfileIndication", *profile, "profile_idc", sps.profileIdc));
+                if (compat && *compat != sps.constraintFlags)
+                    f.Heading(Disagree("profile_compatibility", *compat, "constraint flags byte", sps.constraintFlags));
+                if (level && *level != sps.levelIdc)
+                    f.Heading(Disagree("AVCLevelIndication", *level, "level_idc", sps.levelIdc));
+            });
     }
     const auto numPps = f.U("numOfPictureParameterSets", 1);
     for (std::uint64_t i = 0; numPps && i < *numPps && !f.Cut(); ++i) {
@@ -149,19 +154,27 @@ void DescribeAvcC(Fields& f, const BoxContext& c) {
 
 const char* ParallelismName(std::uint64_t v) {
     switch (v) {
-        case 0: return "mixed or unknown";
-        case 1: return "slice-based";
-        case 2: return "tile-based";
-        default: return "wavefront-based";
+        case 0:
+            return "mixed or unknown";
+        case 1:
+            return "slice-based";
+        case 2:
+            return "tile-based";
+        default:
+            return "wavefront-based";
     }
 }
 
 const char* ConstantFrameRateName(std::uint64_t v) {
     switch (v) {
-        case 0: return "not known to be constant";
-        case 1: return "constant";
-        case 2: return "each temporal layer constant";
-        default: return "(reserved)";
+        case 0:
+            return "not known to be constant";
+        case 1:
+            return "constant";
+        case 2:
+            return "each temporal layer constant";
+        default:
+            return "(reserved)";
     }
 }
 
@@ -210,8 +223,10 @@ void DescribeHvcC(Fields& f, const BoxContext& c) {
                   f.BitRange(rateFirst, 16));
     if (const auto v = f.Bits("constantFrameRate", 2)) f.Meaning(ConstantFrameRateName(*v));
     if (const auto v = f.Bits("numTemporalLayers", 3)) {
-        if (*v == 0) f.Meaning("unknown");
-        else if (*v == 1) f.Meaning("not temporally scalable");
+        if (*v == 0)
+            f.Meaning("unknown");
+        else if (*v == 1)
+            f.Meaning("not temporally scalable");
     }
     f.Bits("temporalIdNested", 1);
     LengthSize(f);
@@ -228,29 +243,30 @@ void DescribeHvcC(Fields& f, const BoxContext& c) {
         for (std::uint64_t i = 0; numNalus && i < *numNalus && !f.Cut(); ++i) {
             const auto length = f.U("nalUnitLength", 2);
             if (!length) break;
-            NalUnit(f, c, "nalUnit #" + std::to_string(i + 1) + " of array #" + std::to_string(j + 1), "nalUnit",
-                    *length, [&](std::span<const std::uint8_t> nal, std::uint64_t at, codecs::FieldSink* sink) {
-                        const codecs::H265NalUnit unit = codecs::ReadH265NalUnit(nal, at, sink, known);
-                        if (!unit.isSps) return;
-                        const codecs::H265Sps& sps = unit.sps;
-                        Remember(known, sps);
-                        if (compared) return;
-                        compared = true;
-                        const codecs::H265ProfileTierLevel& ptl = sps.ptl;
-                        if (profile && *profile != ptl.profileIdc)
-                            f.Heading(Disagree("general_profile_idc", *profile, "general_profile_idc", ptl.profileIdc));
-                        if (tier && *tier != (ptl.tierFlag ? 1u : 0u))
-                            f.Heading(Disagree("general_tier_flag", *tier, "general_tier_flag", ptl.tierFlag));
-                        if (level && *level != ptl.levelIdc)
-                            f.Heading(Disagree("general_level_idc", *level, "general_level_idc", ptl.levelIdc));
-                        if (chroma && *chroma != sps.chromaFormatIdc)
-                            f.Heading(Disagree("chromaFormat", *chroma, "chroma_format_idc", sps.chromaFormatIdc));
-                        if (luma && *luma + 8 != sps.bitDepthLuma)
-                            f.Heading(Disagree("bitDepthLumaMinus8", *luma, "bit_depth_luma_minus8", sps.bitDepthLuma - 8));
-                        if (chromaDepth && *chromaDepth + 8 != sps.bitDepthChroma)
-                            f.Heading(Disagree("bitDepthChromaMinus8", *chromaDepth, "bit_depth_chroma_minus8",
-                                               sps.bitDepthChroma - 8));
-                    });
+            NalUnit(
+                f, c, "nalUnit #" + std::to_string(i + 1) + " of array #" + std::to_string(j + 1), "nalUnit", *length,
+                [&](std::span<const std::uint8_t> nal, std::uint64_t at, codecs::FieldSink* sink) {
+                    const codecs::H265NalUnit unit = codecs::ReadH265NalUnit(nal, at, sink, known);
+                    if (!unit.isSps) return;
+                    const codecs::H265Sps& sps = unit.sps;
+                    Remember(known, sps);
+                    if (compared) return;
+                    compared = true;
+                    const codecs::H265ProfileTierLevel& ptl = sps.ptl;
+                    if (profile && *profile != ptl.profileIdc)
+                        f.Heading(Disagree("general_profile_idc", *profile, "general_profile_idc", ptl.profileIdc));
+                    if (tier && *tier != (ptl.tierFlag ? 1u : 0u))
+                        f.Heading(Disagree("general_tier_flag", *tier, "general_tier_flag", ptl.tierFlag));
+                    if (level && *level != ptl.levelIdc)
+                        f.Heading(Disagree("general_level_idc", *level, "general_level_idc", ptl.levelIdc));
+                    if (chroma && *chroma != sps.chromaFormatIdc)
+                        f.Heading(Disagree("chromaFormat", *chroma, "chroma_format_idc", sps.chromaFormatIdc));
+                    if (luma && *luma + 8 != sps.bitDepthLuma)
+                        f.Heading(Disagree("bitDepthLumaMinus8", *luma, "bit_depth_luma_minus8", sps.bitDepthLuma - 8));
+                    if (chromaDepth && *chromaDepth + 8 != sps.bitDepthChroma)
+                        f.Heading(Disagree("bitDepthChromaMinus8", *chromaDepth, "bit_depth_chroma_minus8",
+                                           sps.bitDepthChroma - 8));
+                });
         }
     }
     if (!f.Cut() && f.Left() > 0) f.Rest("data");
@@ -263,6 +279,8 @@ constexpr BoxRule kRules[] = {
 
 }  // namespace
 
-std::span<const BoxRule> AvcHevcBoxRules() { return kRules; }
+std::span<const BoxRule> AvcHevcBoxRules() {
+    return kRules;
+}
 
 }  // namespace kestrova::full

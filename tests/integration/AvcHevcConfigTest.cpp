@@ -9,9 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
-
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "codecs/H264.h"
 #include "codecs/H265.h"
@@ -104,10 +103,10 @@ Config ReadConfig(const std::vector<std::uint8_t>& body, bool hevc) {
 
 // ffmpeg's trace_headers of the extradata: each element's name and value.
 std::vector<std::pair<std::string, std::int64_t>> TraceHeaders(const std::string& path) {
-    const std::string trace =
-        test::Run("ffmpeg -hide_banner -i " + ShellQuote(path) + " -map 0:v -c copy -bsf:v trace_headers -frames:v 1 -f null -",
-                  true)
-            .output;
+    const std::string trace = test::Run("ffmpeg -hide_banner -i " + ShellQuote(path) +
+                                            " -map 0:v -c copy -bsf:v trace_headers -frames:v 1 -f null -",
+                                        true)
+                                  .output;
     std::vector<std::pair<std::string, std::int64_t>> out;
     static const std::regex element(R"(\]\s+\d+\s+(\S+)\s+[01]+ = (-?\d+))");
     std::istringstream lines(trace);
@@ -133,19 +132,17 @@ std::pair<std::uint32_t, std::uint32_t> PixelFormat(const std::string& pixFmt) {
     return {chroma, m[2].matched ? static_cast<std::uint32_t>(std::stoul(m[2])) : 8};
 }
 
-const std::map<std::string, std::uint32_t> kPrimaries = {{"bt709", 1},   {"bt470m", 4},   {"bt470bg", 5},
-                                                         {"smpte170m", 6}, {"smpte240m", 7}, {"film", 8},
-                                                         {"bt2020", 9},  {"smpte428", 10}, {"smpte431", 11},
-                                                         {"smpte432", 12}, {"jedec-p22", 22}};
+const std::map<std::string, std::uint32_t> kPrimaries = {
+    {"bt709", 1},  {"bt470m", 4},    {"bt470bg", 5},   {"smpte170m", 6}, {"smpte240m", 7}, {"film", 8},
+    {"bt2020", 9}, {"smpte428", 10}, {"smpte431", 11}, {"smpte432", 12}, {"jedec-p22", 22}};
 const std::map<std::string, std::uint32_t> kTransfer = {
-    {"bt709", 1},       {"gamma22", 4},       {"gamma28", 5},       {"smpte170m", 6},   {"smpte240m", 7},
-    {"linear", 8},      {"log100", 9},        {"log316", 10},       {"iec61966-2-4", 11}, {"bt1361e", 12},
-    {"iec61966-2-1", 13}, {"bt2020-10", 14},  {"bt2020-12", 15},    {"smpte2084", 16},  {"smpte428", 17},
-    {"arib-std-b67", 18}};
-const std::map<std::string, std::uint32_t> kMatrix = {{"gbr", 0},      {"bt709", 1},     {"fcc", 4},
-                                                      {"bt470bg", 5},  {"smpte170m", 6}, {"smpte240m", 7},
-                                                      {"ycgco", 8},    {"bt2020nc", 9},  {"bt2020c", 10},
-                                                      {"smpte2085", 11}, {"ictcp", 14}};
+    {"bt709", 1},         {"gamma22", 4},    {"gamma28", 5},       {"smpte170m", 6},
+    {"smpte240m", 7},     {"linear", 8},     {"log100", 9},        {"log316", 10},
+    {"iec61966-2-4", 11}, {"bt1361e", 12},   {"iec61966-2-1", 13}, {"bt2020-10", 14},
+    {"bt2020-12", 15},    {"smpte2084", 16}, {"smpte428", 17},     {"arib-std-b67", 18}};
+const std::map<std::string, std::uint32_t> kMatrix = {
+    {"gbr", 0},   {"bt709", 1},    {"fcc", 4},      {"bt470bg", 5},    {"smpte170m", 6}, {"smpte240m", 7},
+    {"ycgco", 8}, {"bt2020nc", 9}, {"bt2020c", 10}, {"smpte2085", 11}, {"ictcp", 14}};
 // mediainfo's names; "BT.601" stands for either matrix of BT.601.
 const std::map<std::string, std::vector<std::uint32_t>> kMediainfoPrimaries = {
     {"BT.709", {1}}, {"BT.601 PAL", {5}}, {"BT.601 NTSC", {6}}, {"BT.2020", {9}}, {"Display P3", {12}}};
@@ -172,8 +169,8 @@ TEST_P(AvcHevcConfig, ParameterSetsAgreeWithFfprobeMediainfoAndFfmpegsTrace) {
     const Encoding& e = GetParam();
     test::TempFile dir({}, "unused");
     const std::string path = fs::path(dir.Path()).parent_path() / (std::string(e.name) + ".mp4");
-    const std::string make = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(e.size) +
-                             ":rate=25 -t 0.2 " + e.args + " " + ShellQuote(path);
+    const std::string make = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(e.size) + ":rate=25 -t 0.2 " +
+                             e.args + " " + ShellQuote(path);
     const test::ProcessResult made = test::Run(make, true);
     if (made.exitCode != 0 && made.output.find("Unknown encoder") != std::string::npos)
         GTEST_SKIP() << "this ffmpeg lacks the encoder: " << made.output;
@@ -208,30 +205,43 @@ TEST_P(AvcHevcConfig, ParameterSetsAgreeWithFfprobeMediainfoAndFfmpegsTrace) {
     const std::uint32_t transfer = hevc ? c.hevcSps.vui.transferCharacteristics : c.avc.vui.transferCharacteristics;
     const std::uint32_t matrix = hevc ? c.hevcSps.vui.matrixCoeffs : c.avc.vui.matrixCoefficients;
     const std::string profile =
-        hevc ? codecs::H265ProfileName(c.hevcSps.ptl.profileIdc, c.hevcSps.ptl.compatibilityFlags, c.hevcSps.ptl.constraintFlags)
+        hevc ? codecs::H265ProfileName(c.hevcSps.ptl.profileIdc, c.hevcSps.ptl.compatibilityFlags,
+                                       c.hevcSps.ptl.constraintFlags)
              : codecs::H264ProfileName(c.avc.profileIdc, c.avc.constraintFlags);
     const std::string level = hevc ? codecs::H265LevelText(c.hevcSps.ptl.levelIdc)
                                    : codecs::H264LevelText(c.avc.profileIdc, c.avc.constraintFlags, c.avc.levelIdc);
     const bool rangeExtensions = profile.ends_with(" (range extensions)");
 
-    const Json probe = Json::parse(
-        test::Run("ffprobe -v error -select_streams v -show_streams -of json " + ShellQuote(path)).output)["streams"][0];
+    const Json probe =
+        Json::parse(test::Run("ffprobe -v error -select_streams v -show_streams -of json " + ShellQuote(path))
+                        .output)["streams"][0];
     EXPECT_EQ(probe.value("profile", ""), rangeExtensions ? "Rext" : profile);
-    EXPECT_EQ(probe.value("level", -1), hevc ? static_cast<int>(c.hevcSps.ptl.levelIdc) : static_cast<int>(c.avc.levelIdc));
+    EXPECT_EQ(probe.value("level", -1),
+              hevc ? static_cast<int>(c.hevcSps.ptl.levelIdc) : static_cast<int>(c.avc.levelIdc));
     EXPECT_EQ(probe.value("width", 0), static_cast<int>(width));
     EXPECT_EQ(probe.value("height", 0), static_cast<int>(height));
     EXPECT_EQ(PixelFormat(probe.value("pix_fmt", "")), std::make_pair(chroma, depth)) << probe.value("pix_fmt", "");
     const std::string sar = probe.value("sample_aspect_ratio", "0:1");
     EXPECT_EQ(sar, sarW == 0 ? std::string("0:1") : Reduced(sarW, sarH));
-    if (sarW != 0) EXPECT_EQ(probe.value("display_aspect_ratio", ""), Reduced(width * sarW, height * sarH));
+    if (sarW != 0) {
+        EXPECT_EQ(probe.value("display_aspect_ratio", ""), Reduced(width * sarW, height * sarH));
+    }
     if (probe.contains("color_range")) {
         EXPECT_TRUE(signalType);
         EXPECT_EQ(probe["color_range"], fullRange ? "pc" : "tv");
     }
-    if (probe.contains("color_primaries")) EXPECT_EQ(kPrimaries.at(probe["color_primaries"]), primaries);
-    if (probe.contains("color_transfer")) EXPECT_EQ(kTransfer.at(probe["color_transfer"]), transfer);
-    if (probe.contains("color_space")) EXPECT_EQ(kMatrix.at(probe["color_space"]), matrix);
-    if (!hevc) EXPECT_EQ(probe.value("field_order", "") == "progressive", c.avc.frameMbsOnly);
+    if (probe.contains("color_primaries")) {
+        EXPECT_EQ(kPrimaries.at(probe["color_primaries"]), primaries);
+    }
+    if (probe.contains("color_transfer")) {
+        EXPECT_EQ(kTransfer.at(probe["color_transfer"]), transfer);
+    }
+    if (probe.contains("color_space")) {
+        EXPECT_EQ(kMatrix.at(probe["color_space"]), matrix);
+    }
+    if (!hevc) {
+        EXPECT_EQ(probe.value("field_order", "") == "progressive", c.avc.frameMbsOnly);
+    }
 
     if (test::HaveTool("mediainfo")) {
         const Json media = Json::parse(test::Run("mediainfo --Output=JSON " + ShellQuote(path)).output);
@@ -241,23 +251,31 @@ TEST_P(AvcHevcConfig, ParameterSetsAgreeWithFfprobeMediainfoAndFfmpegsTrace) {
         ASSERT_FALSE(video.is_null());
         EXPECT_EQ(video.value("Format_Profile", ""), rangeExtensions ? "Format Range" : profile);
         EXPECT_EQ(video.value("Format_Level", ""), level);
-        if (hevc) EXPECT_EQ(video.value("Format_Tier", ""), c.hevcSps.ptl.tierFlag ? "High" : "Main");
+        if (hevc) {
+            EXPECT_EQ(video.value("Format_Tier", ""), c.hevcSps.ptl.tierFlag ? "High" : "Main");
+        }
         EXPECT_EQ(video.value("BitDepth", ""), std::to_string(depth));
-        if (video.contains("ChromaSubsampling"))
+        if (video.contains("ChromaSubsampling")) {
             EXPECT_EQ(video["ChromaSubsampling"], codecs::ChromaFormatName(chroma));
+        }
         const auto same = [](const std::map<std::string, std::vector<std::uint32_t>>& names, const Json& v,
                              std::uint32_t code) {
             const auto it = names.find(v.get<std::string>());
             return it != names.end() && std::find(it->second.begin(), it->second.end(), code) != it->second.end();
         };
-        if (video.contains("colour_primaries"))
+        if (video.contains("colour_primaries")) {
             EXPECT_TRUE(same(kMediainfoPrimaries, video["colour_primaries"], primaries)) << video["colour_primaries"];
-        if (video.contains("transfer_characteristics"))
+        }
+        if (video.contains("transfer_characteristics")) {
             EXPECT_TRUE(same(kMediainfoTransfer, video["transfer_characteristics"], transfer))
                 << video["transfer_characteristics"];
-        if (video.contains("matrix_coefficients"))
+        }
+        if (video.contains("matrix_coefficients")) {
             EXPECT_TRUE(same(kMediainfoMatrix, video["matrix_coefficients"], matrix)) << video["matrix_coefficients"];
-        if (video.contains("colour_range")) EXPECT_EQ(video["colour_range"], fullRange ? "Full" : "Limited");
+        }
+        if (video.contains("colour_range")) {
+            EXPECT_EQ(video["colour_range"], fullRange ? "Full" : "Limited");
+        }
     }
 
     // Every element ffmpeg names as we do holds the same value.
@@ -276,9 +294,8 @@ TEST_P(AvcHevcConfig, ParameterSetsAgreeWithFfprobeMediainfoAndFfmpegsTrace) {
     doc.TreeView1Click(record->index + 1);
     const std::vector<std::string>& lines = doc.BoxDescriptionPane().Lines();
     const auto shows = [&](const std::string& text) {
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-            return l.find(text) != std::string::npos;
-        });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
     };
     EXPECT_TRUE(shows(": = " + std::to_string(width))) << "width " << width;
     EXPECT_FALSE(shows("stops at bit"));
@@ -301,12 +318,14 @@ INSTANTIATE_TEST_SUITE_P(
         Encoding{"x264_colour", "64x48",
                  "-pix_fmt yuv420p -c:v libx264 -color_primaries bt470bg -color_trc smpte170m -colorspace bt470bg "
                  "-color_range pc"},
-        Encoding{"x265_main", "64x48", "-pix_fmt yuv420p -c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1"},
+        Encoding{"x265_main", "64x48",
+                 "-pix_fmt yuv420p -c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1"},
         Encoding{"x265_main10_hdr", "64x48",
                  "-pix_fmt yuv420p10le -c:v libx265 -preset ultrafast -x265-params "
                  "'log-level=none:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:master-display="
                  "G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400' -tag:v hvc1"},
-        Encoding{"x265_422", "64x48", "-pix_fmt yuv422p -c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1"},
+        Encoding{"x265_422", "64x48",
+                 "-pix_fmt yuv422p -c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1"},
         Encoding{"x265_422_10", "62x46",
                  "-pix_fmt yuv422p10le -c:v libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -316,7 +335,8 @@ TEST(AvcHevcConfigClick, AnHvcCWithItsParameterSetsShowsInUnderFiveMilliseconds)
     test::TempFile dir({}, "unused");
     const std::string path = fs::path(dir.Path()).parent_path() / "timed.mp4";
     ASSERT_EQ(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -t 0.2 -pix_fmt yuv420p10le -c:v "
-                        "libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1 " + ShellQuote(path))
+                        "libx265 -preset ultrafast -x265-params log-level=none -tag:v hvc1 " +
+                        ShellQuote(path))
                   .exitCode,
               0);
     Document doc;
@@ -332,7 +352,8 @@ TEST(AvcHevcConfigClick, AnHvcCWithItsParameterSetsShowsInUnderFiveMilliseconds)
     for (int i = 0; i < 5; ++i) {
         const auto start = std::chrono::steady_clock::now();
         doc.TreeView1Click(node);
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     EXPECT_GT(doc.BoxDescriptionPane().Lines().size(), 200u);
     EXPECT_LT(best, 5.0);

@@ -16,7 +16,8 @@ using namespace test;
 
 Bytes Hex(const std::string& hex) {
     Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -25,7 +26,9 @@ constexpr std::uint64_t kBody = 20;
 Bytes RecordFile(const std::string& type, const Bytes& record) {
     return Cat({Box("ftyp", Text("isom")), Box(type, record)});
 }
-ByteRange At(std::uint64_t pos, std::uint64_t length) { return {kBody + pos, length}; }
+ByteRange At(std::uint64_t pos, std::uint64_t length) {
+    return {kBody + pos, length};
+}
 ByteRange BitsAt(std::uint64_t pos, std::uint64_t bit, std::uint64_t count) {
     return ByteRange::Bits(8 * (kBody + pos) + bit, count);
 }
@@ -124,8 +127,8 @@ TEST(FullAvcHevcBoxes, AvcConfigurations) {
           {"rbsp_stop_one_bit : 1 (0X01)"}},
          {"chroma_format : 1 (0X01) 4:2:0"}},
         {"x264 high with the chroma and bit depth fields and an SPS extension",
-         AvcC(0x64, 0x00, 0x0A, {U8(0xE1), Nal(kHighSps), U8(1), Nal(kHighPps), U8(0xFD), U8(0xF8), U8(0xF8), U8(1),
-                                 Nal(kSpsExtension)}),
+         AvcC(0x64, 0x00, 0x0A,
+              {U8(0xE1), Nal(kHighSps), U8(1), Nal(kHighPps), U8(0xFD), U8(0xF8), U8(0xF8), U8(1), Nal(kSpsExtension)}),
          {{"AVCProfileIndication : 100 (0X64) High"},
           {"chroma_format_idc : 1 (0X01) 4:2:0"},
           {"pictureParameterSetNALUnit #1"},
@@ -190,7 +193,8 @@ Bytes Array(std::uint8_t typeByte, std::initializer_list<Bytes> nalus) {
 }
 
 TEST(FullAvcHevcBoxes, HevcConfigurations) {
-    const Bytes parameterSets = Cat({Array(0xA0, {Nal(kX265Vps)}), Array(0xA1, {Nal(kX265Sps)}), Array(0xA2, {Nal(kX265Pps)})});
+    const Bytes parameterSets =
+        Cat({Array(0xA0, {Nal(kX265Vps)}), Array(0xA1, {Nal(kX265Sps)}), Array(0xA2, {Nal(kX265Pps)})});
     const struct {
         const char* name;
         Bytes record;
@@ -251,7 +255,9 @@ TEST(FullAvcHevcBoxes, HevcConfigurations) {
          {"(bitDepthChromaMinus8 is 2, the SPS's bit_depth_chroma_minus8 2)"}},
         {"more arrays than the box holds",
          Cat({HvcC(1, 2, 0, 5), Array(0xA2, {Nal(kX265Pps)})}),
-         {{"numOfArrays : 5 (0X05)"}, {"pps_extension_present_flag : 0 (0000)"}, {"array #2"},
+         {{"numOfArrays : 5 (0X05)"},
+          {"pps_extension_present_flag : 0 (0000)"},
+          {"array #2"},
           {"(the box ends at offset 54: array_completeness needs 1 byte, 0 are left)"}},
          {"array #3"}},
         {"a NAL unit longer than the box",
