@@ -1,7 +1,7 @@
 // The H.264 and H.265 readers on x264 and x265 files that ffmpeg writes: the
 // parameter sets of each avcC or hvcC against ffprobe's streams, mediainfo's
 // video track and ffmpeg's own reading of every syntax element (trace_headers),
-// and the box's click in the full view.
+// and the box's click in the full view with the range of every line checked.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,7 @@
 #include "shell/Pane.h"
 #include "support/BoxWriter.h"
 #include "support/Process.h"
+#include "support/RangeChecker.h"
 
 namespace kestrova {
 namespace {
@@ -300,6 +301,8 @@ TEST_P(AvcHevcConfig, ParameterSetsAgreeWithFfprobeMediainfoAndFfmpegsTrace) {
     EXPECT_TRUE(shows(": = " + std::to_string(width))) << "width " << width;
     EXPECT_FALSE(shows("stops at bit"));
     EXPECT_FALSE(shows("(the box ends"));
+    // Every line lights the bits that hold its value.
+    EXPECT_EQ(test::CheckPaneRanges(doc, e.name), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
