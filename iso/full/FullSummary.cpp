@@ -17,6 +17,12 @@
 #include "iso/Mp4ParseIso.h"
 #include "iso/full/Fields.h"
 #include "iso/full/FullParse.h"
+#include "codecs/Av1.h"
+#include "codecs/AudioConfigs.h"
+#include "codecs/H264.h"
+#include "codecs/H265.h"
+#include "codecs/Mpeg4Audio.h"
+#include "codecs/Mpeg4Visual.h"
 
 namespace kestrova::full {
 namespace {
@@ -63,6 +69,16 @@ private:
     const FullParse& parse_;
     std::vector<std::vector<std::int32_t>> children_;
 };
+
+// QuickTime's Macintosh language codes as ISO 639-2/T, for the common ones.
+std::string MacintoshLanguage(std::uint16_t code) {
+    static const char* const kCodes[] = {"eng", "fra", "deu", "ita", "nld", "swe", "spa", "dan", "por", "nor",
+                                         "heb", "jpn", "ara", "fin", "ell", "isl", "mlt", "tur", "hrv", "zho",
+                                         "urd", "hin", "tha", "kor", "lit", "pol", "hun", "est", "lav", "sme",
+                                         "fao", "fas", "rus", "zho", "nld", "gle", "sqi", "ron", "ces", "slk"};
+    if (code < std::size(kCodes)) return kCodes[code];
+    return "Macintosh language code " + std::to_string(code);
+}
 
 std::uint64_t Gcd(std::uint64_t a, std::uint64_t b) { return std::gcd(a, b); }
 
@@ -129,81 +145,10 @@ std::string CodecNameOfObjectType(std::uint8_t oti) {
     case 0xA6: return "E-AC-3";
     case 0xAD: return "Opus";
     case 0xDD: return "Vorbis";
+    case 0xA0: case 0xD1: return "EVRC";
+    case 0xE1: return "QCELP";
     default: return "";
     }
-}
-
-// What an AudioSpecificConfig says at its start (ISO/IEC 14496-3 §1.6.2.1).
-struct AscInfo {
-    std::uint32_t declaredType = 0;  // the first object type, 5 or 29 for explicit SBR and PS
-    std::uint32_t objectType = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t channelConfiguration = 0;
-    bool sbr = false;
-    bool ps = false;
-};
-
-std::optional<AscInfo> ReadAsc(std::span<const std::uint8_t> bytes) {
-    static constexpr std::uint32_t kRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                                                 22050, 16000, 12000, 11025, 8000,  7350};
-    std::uint64_t bit = 0;
-    const std::uint64_t total = 8 * bytes.size();
-    const auto read = [&](unsigned n) -> std::optional<std::uint32_t> {
-        if (bit + n > total) return std::nullopt;
-        std::uint32_t v = 0;
-        for (unsigned i = 0; i < n; ++i, ++bit) v = v << 1 | ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
-        return v;
-    };
-    const auto objectType = [&]() -> std::optional<std::uint32_t> {
-        auto t = read(5);
-        if (t && *t == 31) {
-            const auto ext = read(6);
-            if (!ext) return std::nullopt;
-            t = 32 + *ext;
-        }
-        return t;
-    };
-    const auto rate = [&]() -> std::optional<std::uint32_t> {
-        const auto index = read(4);
-        if (!index) return std::nullopt;
-        if (*index == 15) return read(24);
-        return *index < 13 ? kRates[*index] : 0;
-    };
-    AscInfo info;
-    const auto type = objectType();
-    const auto r = rate();
-    const auto channels = read(4);
-    if (!type || !r || !channels) return std::nullopt;
-    info.declaredType = info.objectType = *type;
-    info.sampleRate = *r;
-    info.channelConfiguration = *channels;
-    if (info.objectType == 5 || info.objectType == 29) {
-        info.sbr = true;
-        info.ps = info.objectType == 29;
-        if (const auto ext = rate()) info.sampleRate = *ext;
-        if (const auto core = objectType()) info.objectType = *core;
-        return info;
-    }
-    // The backward-compatible signalling after a GASpecificConfig of the common
-    // object types: frameLengthFlag, dependsOnCoreCoder, extensionFlag.
-    if (info.objectType == 2 && info.channelConfiguration != 0) {
-        if (!read(3)) return info;
-        if (const auto sync = read(11); sync && *sync == 0x2B7) {
-            const auto ext = objectType();
-            if (ext && *ext == 5) {
-                const auto present = read(1);
-                if (present && *present) {
-                    info.sbr = true;
-                    if (const auto ext = rate()) info.sampleRate = *ext;
-                    if (const auto psSync = read(11); psSync && *psSync == 0x548) {
-                        const auto psPresent = read(1);
-                        info.ps = psPresent && *psPresent;
-                    }
-                }
-            }
-        }
-    }
-    return info;
 }
 
 std::string AacChannelLayout(std::uint32_t configuration) {
@@ -217,84 +162,6 @@ std::string AacChannelLayout(std::uint32_t configuration) {
     case 7: return "C Lc Rc L R Ls Rs LFE";
     default: return "";
     }
-}
-
-std::uint32_t AacChannels(std::uint32_t configuration) {
-    static constexpr std::uint32_t kCount[8] = {0, 1, 2, 3, 4, 5, 6, 8};
-    return configuration < 8 ? kCount[configuration] : 0;
-}
-
-// An esds body: the ES descriptor's decoder configuration and its specific info.
-struct EsdsInfo {
-    std::uint8_t objectType = 0;
-    std::uint32_t avgBitrate = 0;
-    std::vector<std::uint8_t> specificInfo;
-};
-
-std::optional<EsdsInfo> ReadEsds(const std::vector<std::uint8_t>& body) {
-    const ByteReader r({body.data(), body.size()});
-    std::uint64_t pos = 4;  // version and flags
-    const auto descriptor = [&](std::uint8_t tag) -> std::optional<std::uint64_t> {
-        if (pos >= body.size() || r.U8(pos) != tag) return std::nullopt;
-        ++pos;
-        std::uint64_t length = 0;
-        for (int i = 0; i < 4; ++i) {
-            if (pos >= body.size()) return std::nullopt;
-            const std::uint8_t b = r.U8(pos++);
-            length = length << 7 | (b & 0x7F);
-            if ((b & 0x80) == 0) break;
-        }
-        return length;
-    };
-    if (!descriptor(0x03)) return std::nullopt;
-    const std::uint8_t flags = r.U8(pos + 2);
-    pos += 3;
-    if (flags & 0x80) pos += 2;
-    if (flags & 0x40) pos += 1 + r.U8(pos);
-    if (flags & 0x20) pos += 2;
-    if (!descriptor(0x04)) return std::nullopt;
-    EsdsInfo info;
-    info.objectType = r.U8(pos);
-    info.avgBitrate = r.U32BE(pos + 9);
-    pos += 13;
-    if (const auto length = descriptor(0x05)) {
-        const std::uint64_t end = std::min<std::uint64_t>(body.size(), pos + *length);
-        if (pos < end) info.specificInfo.assign(body.begin() + static_cast<std::ptrdiff_t>(pos), body.begin() + static_cast<std::ptrdiff_t>(end));
-    }
-    return info;
-}
-
-std::string AvcProfileName(std::uint8_t profile, std::uint8_t compatibility) {
-    switch (profile) {
-    case 66: return (compatibility & 0x40) ? "Constrained Baseline" : "Baseline";
-    case 77: return "Main";
-    case 88: return "Extended";
-    case 100: return "High";
-    case 110: return (compatibility & 0x10) ? "High 10 Intra" : "High 10";
-    case 122: return (compatibility & 0x10) ? "High 4:2:2 Intra" : "High 4:2:2";
-    case 244: return (compatibility & 0x10) ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
-    case 44: return "CAVLC 4:4:4 Intra";
-    case 118: return "Multiview High";
-    case 128: return "Stereo High";
-    default: return "profile_idc " + std::to_string(profile);
-    }
-}
-
-std::string AvcLevelName(std::uint8_t profile, std::uint8_t compatibility, std::uint8_t level) {
-    if (level == 9 || (level == 11 && (compatibility & 0x10) && (profile == 66 || profile == 77 || profile == 88)))
-        return "1b";
-    return std::to_string(level / 10) + (level % 10 ? "." + std::to_string(level % 10) : std::string());
-}
-
-std::string HevcProfileName(std::uint8_t profile, std::uint32_t compatibility) {
-    const auto compatible = [&](int i) { return (compatibility >> (31 - i)) & 1; };
-    if (profile == 1 || (profile == 0 && compatible(1))) return "Main";
-    if (profile == 2 || (profile == 0 && compatible(2))) return "Main 10";
-    if (profile == 3 || (profile == 0 && compatible(3))) return "Main Still Picture";
-    if (profile == 4) return "Format Range Extensions";
-    if (profile == 5) return "High Throughput";
-    if (profile == 9) return "Screen Content Coding Extensions";
-    return "general_profile_idc " + std::to_string(profile);
 }
 
 std::string ChromaText(std::uint32_t format) {
@@ -319,11 +186,36 @@ std::string HexByte(std::uint32_t v, bool pad) {
     return buf;
 }
 
+// The speakers inside the parentheses of a layout's words: "5.1 (FL FC FR RL RR LFE)".
+std::string Speakers(const std::string& words) {
+    const std::size_t open = words.find('('), close = words.rfind(')');
+    return open == std::string::npos || close == std::string::npos || close < open ? words
+                                                                                   : words.substr(open + 1, close - open - 1);
+}
+
 void ReadAvcC(const std::vector<std::uint8_t>& b, std::uint32_t entryType, TrackSummary& t) {
     if (b.size() < 4) return;
     t.codecString = FourccText(entryType) + "." + HexByte(b[1], true) + HexByte(b[2], true) + HexByte(b[3], true);
-    t.profile = AvcProfileName(b[1], b[2]);
-    t.level = AvcLevelName(b[1], b[2], b[3]);
+    t.profile = codecs::H264ProfileName(b[1], b[2]);
+    t.level = codecs::H264LevelText(b[1], b[2], b[3]);
+    if (b.size() < 8 || (b[5] & 0x1F) == 0) return;
+    const std::size_t length = std::size_t{b[6]} << 8 | b[7];
+    if (length == 0 || 8 + length > b.size()) return;
+    const codecs::H264Sps sps = codecs::ReadH264Sps({b.data() + 8, length}, 0, nullptr);
+    if (sps.width == 0 || sps.height == 0) return;
+    t.codedWidth = static_cast<std::uint32_t>(sps.width);
+    t.codedHeight = static_cast<std::uint32_t>(sps.height);
+    t.bitDepth = sps.bitDepthLuma;
+    t.chromaFormat = ChromaText(sps.chromaFormatIdc);
+    const codecs::H264Vui& vui = sps.vui;
+    if (sps.vuiPresent && vui.aspectRatioInfo && vui.sarWidth != 0 && vui.sarHeight != 0 && !t.sar)
+        t.sar = Reduced(vui.sarWidth, vui.sarHeight);
+    if (sps.vuiPresent && vui.colourDescription && !t.colourPrimaries) {
+        t.colourPrimaries = vui.colourPrimaries;
+        t.transfer = vui.transferCharacteristics;
+        t.matrix = vui.matrixCoefficients;
+    }
+    if (sps.vuiPresent && vui.videoSignalType && !t.fullRange) t.fullRange = vui.fullRange;
 }
 
 void ReadHvcC(const std::vector<std::uint8_t>& b, std::uint32_t entryType, TrackSummary& t) {
@@ -331,38 +223,74 @@ void ReadHvcC(const std::vector<std::uint8_t>& b, std::uint32_t entryType, Track
     const ByteReader r({b.data(), b.size()});
     const std::uint8_t space = b[1] >> 6;
     t.highTier = (b[1] >> 5) & 1;
+    t.tier = t.highTier ? "High" : "Main";
     const std::uint8_t profile = b[1] & 31;
     const std::uint32_t compatibility = r.U32BE(2);
     std::uint8_t constraints[6];
-    for (int i = 0; i < 6; ++i) constraints[i] = b[6 + static_cast<std::size_t>(i)];
+    std::uint64_t constraintBits = 0;
+    for (int i = 0; i < 6; ++i) {
+        constraints[i] = b[6 + static_cast<std::size_t>(i)];
+        constraintBits = constraintBits << 8 | constraints[i];
+    }
     const std::uint8_t level = b[12];
     t.codecString = HevcCodecString(entryType, space, t.highTier, profile, compatibility, constraints, level);
-    t.profile = HevcProfileName(profile, compatibility);
-    t.level = level % 30 == 0 ? std::to_string(level / 30) : Decimal(level / 30.0, 1);
-    t.tier = t.highTier ? "High" : "Main";
+    t.profile = codecs::H265ProfileName(profile, compatibility, constraintBits);
+    t.level = codecs::H265LevelText(level);
     t.chromaFormat = ChromaText(b[16] & 3);
     t.bitDepth = (b[17] & 7) + 8u;
+    // The first SPS of the arrays gives the picture's size and its VUI.
+    std::size_t pos = 23;
+    for (unsigned array = 0; array < b[22] && pos + 3 <= b.size(); ++array) {
+        const unsigned type = b[pos] & 0x3F;
+        const unsigned count = r.U16BE(pos + 1);
+        pos += 3;
+        for (unsigned n = 0; n < count && pos + 2 <= b.size(); ++n) {
+            const std::size_t length = r.U16BE(pos);
+            pos += 2;
+            if (pos + length > b.size()) return;
+            if (type == 33 && !t.codedWidth) {
+                const codecs::H265Sps sps = codecs::ReadH265Sps({b.data() + pos, length}, 0, nullptr);
+                if (sps.width != 0 && sps.height != 0) {
+                    t.codedWidth = static_cast<std::uint32_t>(sps.width);
+                    t.codedHeight = static_cast<std::uint32_t>(sps.height);
+                    const codecs::H265Vui& vui = sps.vui;
+                    if (sps.vuiPresent && vui.aspectRatioInfo && vui.sarWidth != 0 && vui.sarHeight != 0 && !t.sar)
+                        t.sar = Reduced(vui.sarWidth, vui.sarHeight);
+                    if (sps.vuiPresent && vui.colourDescription && !t.colourPrimaries) {
+                        t.colourPrimaries = vui.colourPrimaries;
+                        t.transfer = vui.transferCharacteristics;
+                        t.matrix = vui.matrixCoeffs;
+                    }
+                    if (sps.vuiPresent && vui.videoSignalType && !t.fullRange) t.fullRange = vui.fullRange;
+                }
+            }
+            pos += length;
+        }
+    }
 }
 
 void ReadAv1C(const std::vector<std::uint8_t>& b, TrackSummary& t) {
     if (b.size() < 4) return;
-    const std::uint32_t profile = b[1] >> 5;
-    const std::uint32_t levelIdx = b[1] & 31;
-    t.highTier = (b[2] >> 7) & 1;
+    codecs::BitSource source = codecs::BitSource::Plain({b.data(), b.size()}, 0);
+    const codecs::Av1Config c = codecs::ReadAv1Config(source, nullptr);
+    t.highTier = c.seqTier0 != 0;
     t.tier = t.highTier ? "High" : "Main";
-    const bool high = (b[2] >> 6) & 1, twelve = (b[2] >> 5) & 1, mono = (b[2] >> 4) & 1;
-    const std::uint32_t sx = (b[2] >> 3) & 1, sy = (b[2] >> 2) & 1, position = b[2] & 3;
-    t.bitDepth = high ? (twelve ? 12u : 10u) : 8u;
-    t.chromaFormat = mono ? "4:0:0" : sx && sy ? "4:2:0" : sx ? "4:2:2" : "4:4:4";
-    static const char* const kProfiles[] = {"Main", "High", "Professional"};
-    t.profile = profile < 3 ? kProfiles[profile] : "seq_profile " + std::to_string(profile);
-    t.level = levelIdx == 31 ? "maximum parameters" : std::to_string(2 + (levelIdx >> 2)) + "." + std::to_string(levelIdx & 3);
-    t.codecString = "av01." + std::to_string(profile) + "." + TwoDigits(levelIdx) + (t.highTier ? "H" : "M") + "." +
-                    TwoDigits(*t.bitDepth);
+    t.bitDepth = c.highBitdepth ? (c.twelveBit ? 12u : 10u) : 8u;
+    const unsigned sx = c.chromaSubsamplingX, sy = c.chromaSubsamplingY;
+    t.chromaFormat = c.monochrome ? "4:0:0" : sx && sy ? "4:2:0" : sx ? "4:2:2" : "4:4:4";
+    t.profile = codecs::Av1ProfileName(c.seqProfile);
+    t.level = codecs::Av1LevelText(c.seqLevelIdx0);
+    t.codecString = "av01." + std::to_string(c.seqProfile) + "." + TwoDigits(c.seqLevelIdx0) + (t.highTier ? "H" : "M") +
+                    "." + TwoDigits(*t.bitDepth);
+    if (c.hasSequenceHeader && c.sequenceHeader.maxFrameWidth != 0) {
+        t.codedWidth = c.sequenceHeader.maxFrameWidth;
+        t.codedHeight = c.sequenceHeader.maxFrameHeight;
+    }
     if (t.colourPrimaries && t.transfer && t.matrix && t.fullRange) {
-        t.codecStringLong = t.codecString + "." + (mono ? "1" : "0") + "." + std::to_string(sx) + std::to_string(sy) +
-                            std::to_string(mono ? 0 : position) + "." + TwoDigits(*t.colourPrimaries) + "." +
-                            TwoDigits(*t.transfer) + "." + TwoDigits(*t.matrix) + "." + (*t.fullRange ? "1" : "0");
+        t.codecStringLong = t.codecString + "." + (c.monochrome ? "1" : "0") + "." + std::to_string(sx) +
+                            std::to_string(sy) + std::to_string(c.monochrome ? 0 : c.chromaSamplePosition) + "." +
+                            TwoDigits(*t.colourPrimaries) + "." + TwoDigits(*t.transfer) + "." + TwoDigits(*t.matrix) +
+                            "." + (*t.fullRange ? "1" : "0");
     }
 }
 
@@ -442,7 +370,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         t.timescale = r.U32BE(v1 ? 20 : 12);
         t.mediaDuration = v1 ? r.U64BE(24) : r.U32BE(16);
         const std::uint16_t lang = r.U16BE(v1 ? 32 : 20);
-        t.language = lang < 0x400 ? "Macintosh language code " + std::to_string(lang) : PackedLanguageText(lang & 0x7FFF);
+        t.language = lang < 0x400 ? MacintoshLanguage(lang) : PackedLanguageText(lang & 0x7FFF);
     } else {
         t.missing.push_back("no media header (mdhd)");
     }
@@ -502,6 +430,14 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
             t.encryption = schm.size() >= 8 ? FourccText(ByteReader({schm.data(), schm.size()}).U32BE(4)) : "unknown scheme";
         }
         t.codecName = CodecNameOfEntry(format);
+        // Speech codecs are mono at a fixed rate, whatever the entry's fields say.
+        if (format == F("samr") || format == F("sevc") || format == F("sqcp")) {
+            t.channels = 1;
+            t.sampleRate = 8000;
+        } else if (format == F("sawb")) {
+            t.channels = 1;
+            t.sampleRate = 16000;
+        }
         const std::vector<std::uint8_t> own = tree.Body(entry, 80);
         if (e.layout == EntryLayout::Visual && own.size() >= 28) {
             const ByteReader r({own.data(), own.size()});
@@ -545,62 +481,90 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         std::int32_t esds = tree.Child(entry, F("esds"));
         if (esds < 0) esds = tree.Path(entry, {F("wave"), F("esds")});
         if (esds >= 0) {
-            if (const auto es = ReadEsds(tree.Body(esds, 4096))) {
-                if (const std::string name = CodecNameOfObjectType(es->objectType); !name.empty()) t.codecName = name;
-                if (es->objectType == 0x40) {
-                    if (const auto asc = ReadAsc(es->specificInfo)) {
-                        t.codecString = "mp4a.40." + std::to_string(asc->declaredType);
-                        t.codecName = asc->objectType == 42 ? "xHE-AAC" : asc->ps ? "HE-AAC v2" : asc->sbr ? "HE-AAC"
-                                      : asc->objectType == 2 ? "AAC LC" : asc->objectType == 1 ? "AAC Main"
-                                      : asc->objectType == 4 ? "AAC LTP" : "MPEG-4 audio object type " + std::to_string(asc->objectType);
-                        if (asc->sampleRate != 0) t.sampleRate = asc->sampleRate;
-                        if (AacChannels(asc->channelConfiguration) != 0) {
-                            t.channels = asc->ps ? 2 : AacChannels(asc->channelConfiguration);
-                            t.channelLayout = asc->ps ? "L R" : AacChannelLayout(asc->channelConfiguration);
-                        }
+            const std::vector<std::uint8_t> body = tree.Body(esds, 4096);
+            const codecs::EsDescriptorInfo es =
+                body.size() > 4 ? codecs::ReadEsDescriptor({body.data() + 4, body.size() - 4}, 4, nullptr) : codecs::EsDescriptorInfo{};
+            if (es.hasDecoderConfig) {
+                if (const std::string name = CodecNameOfObjectType(es.objectTypeIndication); !name.empty()) t.codecName = name;
+                const std::uint64_t dsi = es.decoderSpecificInfoOffset, dsiLength = es.decoderSpecificInfoLength;
+                if (es.hasAudioConfig && es.audio.read) {
+                    const codecs::Mpeg4AudioConfig& a = es.audio;
+                    if (es.objectTypeIndication == 0x40) t.codecString = "mp4a.40." + std::to_string(a.audioObjectType);
+                    t.codecName = a.coreObjectType == 42 ? "xHE-AAC" : a.ps == 1 ? "HE-AAC v2" : a.sbr == 1 ? "HE-AAC"
+                                  : a.coreObjectType == 2 ? "AAC LC" : a.profile.empty() ? t.codecName : a.profile;
+                    if (a.OutputSampleRate() != 0) t.sampleRate = a.OutputSampleRate();
+                    if (a.OutputChannels() != 0) {
+                        t.channels = a.OutputChannels();
+                        t.channelLayout = a.ps == 1 && a.channels == 1 ? "L R" : AacChannelLayout(a.channelConfiguration);
                     }
-                } else if (format == F("mp4v") && es->objectType == 0x20) {
-                    // The VisualObjectSequence start code carries profile_and_level_indication.
-                    const auto& dsi = es->specificInfo;
-                    for (std::size_t i = 0; i + 4 < dsi.size(); ++i)
-                        if (dsi[i] == 0 && dsi[i + 1] == 0 && dsi[i + 2] == 1 && dsi[i + 3] == 0xB0) {
-                            t.codecString = "mp4v.20." + std::to_string(dsi[i + 4]);
-                            break;
-                        }
+                } else if (es.objectTypeIndication == 0x20 && dsiLength != 0 && dsi + dsiLength <= body.size()) {
+                    codecs::BitSource source = codecs::BitSource::Plain({body.data() + dsi, dsiLength}, 0);
+                    const codecs::Mpeg4VisualConfig v = codecs::ReadMpeg4VisualConfig(source, nullptr);
+                    if (v.hasSequence) {
+                        t.codecString = "mp4v.20." + std::to_string(v.profileAndLevel);
+                        t.profile = codecs::Mpeg4ProfileAndLevelName(v.profileAndLevel);
+                    }
+                    if (v.hasLayer && v.width != 0 && v.height != 0) {
+                        t.codedWidth = v.width;
+                        t.codedHeight = v.height;
+                    }
                 } else if (format == F("mp4a") || format == F("mp4v")) {
-                    t.codecString = FourccText(format) + "." + HexByte(es->objectType, true);
+                    t.codecString = FourccText(format) + "." + HexByte(es.objectTypeIndication, true);
+                }
+                if (es.objectTypeIndication == 0xA0 || es.objectTypeIndication == 0xD1 || es.objectTypeIndication == 0xE1) {
+                    t.channels = 1;
+                    t.sampleRate = 8000;
                 }
             }
         }
         if (const std::int32_t c = tree.Child(entry, F("dOps")); c >= 0) {
-            const std::vector<std::uint8_t> b = tree.Body(c, 32);
-            const ByteReader r({b.data(), b.size()});
-            if (b.size() >= 11) {
-                t.channels = r.U8(1);
-                t.sampleRate = r.U32BE(4);
-                if (r.U8(10) == 0) t.channelLayout = r.U8(1) == 1 ? "C" : r.U8(1) == 2 ? "L R" : "";
+            const std::vector<std::uint8_t> b = tree.Body(c, 64);
+            const codecs::OpusConfig o = codecs::ReadOpusConfig({b.data(), b.size()}, 0, nullptr);
+            if (o.read) {
+                t.channels = o.outputChannelCount;
+                t.sampleRate = 48000;  // Opus decodes at 48 kHz whatever the input rate was
+                t.channelLayout = Speakers(codecs::OpusChannelLayout(o.channelMappingFamily, o.outputChannelCount));
             }
         }
         if (const std::int32_t c = tree.Child(entry, F("dfLa")); c >= 0) {
-            const std::vector<std::uint8_t> b = tree.Body(c, 64);
-            // The first metadata block, STREAMINFO: rate 20 bits, channels-1 3, bits-1 5.
-            if (b.size() >= 4 + 4 + 18 && (b[4] & 0x7F) == 0) {
-                const std::uint8_t* s = b.data() + 8;
-                t.sampleRate = (std::uint32_t{s[10]} << 12) | (std::uint32_t{s[11]} << 4) | (s[12] >> 4);
-                t.channels = ((s[12] >> 1) & 7) + 1u;
-                t.bitsPerSample = (((s[12] & 1) << 4) | (s[13] >> 4)) + 1u;
+            const std::vector<std::uint8_t> b = tree.Body(c, 4096);
+            const codecs::FlacConfig fl =
+                b.size() > 4 ? codecs::ReadFlacMetadata({b.data() + 4, b.size() - 4}, 0, nullptr) : codecs::FlacConfig{};
+            if (fl.hasStreamInfo) {
+                t.sampleRate = fl.sampleRate;
+                t.channels = fl.channels;
+                t.bitsPerSample = fl.bitsPerSample;
             }
         }
         if (const std::int32_t c = tree.Child(entry, F("dac3")); c >= 0) {
-            const std::vector<std::uint8_t> b = tree.Body(c, 3);
-            if (b.size() >= 3) {
-                static constexpr std::uint32_t kRates[3] = {48000, 44100, 32000};
-                static const char* const kLayouts[8] = {"L R", "C", "L R", "L C R", "L R S", "L C R S", "L R Ls Rs", "L C R Ls Rs"};
-                static constexpr std::uint32_t kChannels[8] = {2, 1, 2, 3, 3, 4, 4, 5};
-                const std::uint32_t fscod = b[0] >> 6, acmod = (b[1] >> 3) & 7, lfe = (b[1] >> 2) & 1;
-                if (fscod < 3) t.sampleRate = kRates[fscod];
-                t.channels = kChannels[acmod] + lfe;
-                t.channelLayout = std::string(kLayouts[acmod]) + (lfe ? " LFE" : "");
+            const std::vector<std::uint8_t> b = tree.Body(c, 16);
+            const codecs::Ac3Config a = codecs::ReadAc3Config({b.data(), b.size()}, 0, nullptr);
+            if (a.read) {
+                if (a.sampleRate) t.sampleRate = a.sampleRate;
+                t.channels = a.channels;
+                t.channelLayout = Speakers(codecs::Ac3AcmodText(a.acmod)) + (a.lfeon ? " LFE" : "");
+            }
+        }
+        if (const std::int32_t c = tree.Child(entry, F("dec3")); c >= 0) {
+            const std::vector<std::uint8_t> b = tree.Body(c, 64);
+            const codecs::Eac3Config e3 = codecs::ReadEac3Config({b.data(), b.size()}, 0, nullptr);
+            if (e3.read) {
+                if (e3.sampleRate) t.sampleRate = e3.sampleRate;
+                t.channels = e3.channels;
+                if (e3.substreams[0].numDepSub == 0)
+                    t.channelLayout = Speakers(codecs::Ac3AcmodText(e3.substreams[0].acmod)) + (e3.substreams[0].lfeon ? " LFE" : "");
+            }
+        }
+        std::int32_t alac = tree.Child(entry, F("alac"));
+        if (alac < 0) alac = tree.Path(entry, {F("wave"), F("alac")});
+        if (alac >= 0) {
+            const std::vector<std::uint8_t> b = tree.Body(alac, 64);
+            const codecs::AlacConfig a =
+                b.size() > 4 ? codecs::ReadAlacConfig({b.data() + 4, b.size() - 4}, 0, nullptr) : codecs::AlacConfig{};
+            if (a.read) {
+                t.sampleRate = a.sampleRate;
+                t.channels = a.numChannels;
+                t.bitsPerSample = a.bitDepth;
             }
         }
         if (t.codecString.empty()) {
@@ -612,6 +576,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
     }
 
     // Timing and sizes from the tables.
+    std::optional<std::uint64_t> sttsSamples;
     if (const std::int32_t stts = tree.Child(stbl, F("stts")); stts >= 0) {
         const std::vector<std::uint8_t> b = tree.Body(stts);
         const ByteReader r({b.data(), b.size()});
@@ -635,7 +600,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
                 t.maxFrameRate = static_cast<double>(t.timescale) / minDelta;
             }
         }
-        (void)samples;
+        sttsSamples = samples;
     }
     std::int32_t sizes = tree.Child(stbl, F("stsz"));
     if (sizes >= 0) {
@@ -643,7 +608,11 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         const ByteReader r({b.data(), b.size()});
         const std::uint32_t fixed = r.U32BE(4), count = r.U32BE(8);
         t.sampleCount = count;
-        if (fixed != 0) {
+        if (b.size() < 12) {
+            // A sample size box without its fields: the count comes from the timing table.
+            t.missing.push_back("a sample size box (stsz) without its fields");
+            t.sampleCount = sttsSamples;
+        } else if (fixed != 0) {
             t.totalBytes = std::uint64_t{fixed} * count;
         } else {
             const std::uint64_t present = std::min<std::uint64_t>(count, b.size() >= 12 ? (b.size() - 12) / 4 : 0);

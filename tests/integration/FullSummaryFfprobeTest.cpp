@@ -48,10 +48,15 @@ std::size_t CompareWithFfprobe(const std::string& path) {
         return 0;
     }
     const Json ours = Json::parse(StreamsJson(doc).dump());
-    const Json probe = Json::parse(test::Run("ffprobe -v quiet -print_format json -show_streams " + ShellQuote(path)).output);
+    // ffprobe gives up on some damaged files: nothing to compare there.
+    const Json probe = Json::parse(test::Run("ffprobe -v quiet -print_format json -show_streams " + ShellQuote(path)).output,
+                                   nullptr, false);
+    if (probe.is_discarded()) return 0;
     std::size_t compared = 0;
     for (const Json& theirs : probe.value("streams", Json::array())) {
         const std::string id = theirs.value("id", "");
+        // Cover art of the metadata is a stream to ffprobe, not a track.
+        if (id.empty() || theirs.value("disposition", Json::object()).value("attached_pic", 0) == 1) continue;
         const std::uint64_t trackId = id.empty() ? 0 : std::stoull(id, nullptr, 16);
         const auto it = std::find_if(ours.begin(), ours.end(), [&](const Json& s) { return s["track_id"] == trackId; });
         if (it == ours.end()) {
@@ -70,12 +75,16 @@ std::size_t CompareWithFfprobe(const std::string& path) {
         const std::string type = theirs.value("codec_type", "");
         if (type == "video") {
             // The sample entry's size; ffprobe's is the coded picture's, the same for these encoders.
-            EXPECT_EQ(s["width"], theirs.value("width", 0));
-            EXPECT_EQ(s["height"], theirs.value("height", 0));
+            // ffprobe has no size where it found no frame to decode (a cut file).
+            if (theirs.value("width", 0) != 0) {
+                EXPECT_EQ(s["width"], theirs.value("width", 0));
+                EXPECT_EQ(s["height"], theirs.value("height", 0));
+            }
             const std::string sar = theirs.value("sample_aspect_ratio", "");
             if (!sar.empty() && sar != "0:1" && !s["sar"].is_null()) EXPECT_EQ(s["sar"], sar);
             if (s["frame_rate_mode"] == "constant") EXPECT_EQ(s["frame_rate"], Ratio(theirs.value("r_frame_rate", "")));
-            if (codec == "h264" || codec == "hevc") {
+            // ffprobe leaves profile and level out (or -99) when it did not set up a decoder.
+            if ((codec == "h264" || codec == "hevc") && theirs.value("level", 0) > 0 && !theirs.value("profile", "").empty()) {
                 // ffprobe writes levels times 10 (H.264) or times 30 (H.265).
                 const int level = theirs.value("level", 0);
                 const double expected = codec == "h264" ? level / 10.0 : level / 30.0;
@@ -86,9 +95,14 @@ std::size_t CompareWithFfprobe(const std::string& path) {
             EXPECT_EQ(s["sample_rate"], std::stoi(theirs.value("sample_rate", "0")));
             // MP3 and Vorbis say their channels only in the stream; the entry's
             // channelcount (2 for ffmpeg's mono MP3) is all the file's boxes hold.
-            if (codec != "mp3" && codec != "vorbis") EXPECT_EQ(s["channels"], theirs.value("channels", 0));
+            // ffprobe reports what its HE-AAC decoder outputs, stereo even for a mono
+            // configuration; the configuration's bytes say mono, and mediainfo agrees.
+            const bool monoSbr = s["codec_name"] == "HE-AAC" && s["channels"] == 1 && theirs.value("channels", 0) == 2;
+            if (codec != "mp3" && codec != "vorbis" && !monoSbr) EXPECT_EQ(s["channels"], theirs.value("channels", 0));
         }
-        if (theirs.contains("nb_frames")) EXPECT_EQ(s["sample_count"], std::stoull(theirs["nb_frames"].get<std::string>()));
+        // ffprobe counts 0 frames where the data is gone (a cut file); the tables still list them, and the bytes win.
+        if (theirs.contains("nb_frames") && theirs["nb_frames"] != "0")
+            EXPECT_EQ(s["sample_count"], std::stoull(theirs["nb_frames"].get<std::string>()));
         const Json tags = theirs.value("tags", Json::object());
         if (tags.contains("language")) EXPECT_EQ(s["language"], tags["language"]);
         ++compared;
