@@ -19,6 +19,7 @@
 #include "iso/full/FullParse.h"
 #include "codecs/Av1.h"
 #include "codecs/AudioConfigs.h"
+#include "codecs/ColourNames.h"
 #include "codecs/H264.h"
 #include "codecs/H265.h"
 #include "codecs/Mpeg4Audio.h"
@@ -805,10 +806,15 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
                 line("Frame rate", "variable, " + Decimal(t.minFrameRate, 3) + " to " + Decimal(t.maxFrameRate, 3) + " fps");
             if (t.bitDepth) line("Bit depth", std::to_string(*t.bitDepth));
             if (!t.chromaFormat.empty()) line("Chroma format", t.chromaFormat);
-            if (t.colourPrimaries)
-                line("Colour", "primaries " + std::to_string(*t.colourPrimaries) + ", transfer " + std::to_string(*t.transfer) +
-                                   ", matrix " + std::to_string(*t.matrix) +
-                                   (t.fullRange ? (*t.fullRange ? ", full range" : ", limited range") : std::string()));
+            if (t.colourPrimaries) {
+                const auto named = [](std::string_view name, std::uint32_t v) {
+                    return (name.empty() ? std::string("code") : std::string(name)) + " (" + std::to_string(v) + ")";
+                };
+                line("Colour primaries", named(codecs::ColourPrimariesName(*t.colourPrimaries), *t.colourPrimaries));
+                line("Transfer", named(codecs::TransferCharacteristicsName(*t.transfer), *t.transfer));
+                line("Matrix", named(codecs::MatrixCoefficientsName(*t.matrix), *t.matrix));
+            }
+            if (t.fullRange) line("Range", *t.fullRange ? "full" : "limited");
             if (!t.masteringDisplay.empty()) line("Mastering display", t.masteringDisplay);
             if (!t.lightLevel.empty()) line("Light level", t.lightLevel);
         }

@@ -4,8 +4,9 @@
 // Without arguments it shows the window as it starts; --about opens the about box;
 // --graph opens the stream graph on track TRACK (0-based), showing its first SPAN
 // seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width;
-// --full opens the file in the full view.
-//   kestrova_window_shot [--about | --graph TRACK SPAN HOVER] [--full] [FILE [NODE [LINE]]]
+// --full opens the file in the full view; --size W H makes the window that large,
+// so a wide description fits in the picture.
+//   kestrova_window_shot [--size W H] [--about | --graph TRACK SPAN HOVER] [--full] [FILE [NODE [LINE]]]
 
 #include <QApplication>
 #include <QScrollBar>
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     window.show();
 
     QStringList args = QApplication::arguments();
+    if (args.size() >= 4 && args.at(1) == QLatin1String("--size")) {
+        window.resize(args.at(2).toInt(), args.at(3).toInt());
+        args.remove(1, 3);
+    }
     if (args.size() >= 2 && args.at(1) == QLatin1String("--about")) {
         args.removeAt(1);
         QTimer::singleShot(600, &window, [&window] { window.HelpAbout1->trigger(); });
