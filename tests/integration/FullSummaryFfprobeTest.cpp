@@ -191,3 +191,33 @@ TEST(FullSummaryCorpus, AgreesWithFfprobeOnTheRealFiles) {
 
 }  // namespace
 }  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+// ffmpeg's rotate=90 writes a matrix that turns the picture 270 degrees
+// clockwise: mediainfo's Rotation, and ffprobe's rotation negated modulo 360.
+TEST(FullSummaryRotation, ClockwiseDegreesFromTheMatrix) {
+    if (!test::HaveTool("ffmpeg") || !test::HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
+    test::TempFile dir({}, "unused");
+    const std::string plain = fs::path(dir.Path()).parent_path() / "plain.mp4";
+    const std::string turned = fs::path(dir.Path()).parent_path() / "turned.mp4";
+    ASSERT_EQ(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=10 -t 0.5 -pix_fmt yuv420p -c:v libx264 "
+                        "-preset ultrafast " + ShellQuote(plain)).exitCode, 0);
+    ASSERT_EQ(test::Run("ffmpeg -v error -y -i " + ShellQuote(plain) + " -c copy -metadata:s:v:0 rotate=90 " +
+                        ShellQuote(turned)).exitCode, 0);
+    for (const auto& [path, degrees] : {std::pair{plain, 0}, std::pair{turned, 270}}) {
+        Document doc;
+        doc.SetView(ViewKind::Full);
+        doc.OpenFile(path);
+        EXPECT_EQ(StreamsJson(doc)[0]["rotation"], degrees) << path;
+        const Json probe = Json::parse(test::Run("ffprobe -v quiet -print_format json -show_streams " + ShellQuote(path)).output);
+        int theirs = 0;
+        for (const Json& side : probe["streams"][0].value("side_data_list", Json::array()))
+            if (side.contains("rotation")) theirs = side["rotation"].get<int>();
+        EXPECT_EQ(((-theirs) % 360 + 360) % 360, degrees) << path;
+    }
+}
+
+}  // namespace
+}  // namespace kestrova
