@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
-  ffmpeg
+  ffmpeg mediainfo
   # the fuzz build: clang and its sanitizer and libFuzzer runtimes, of the
   # default version (14 on Debian 12)
   clang libclang-rt-dev

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <numeric>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -110,6 +111,40 @@ std::size_t CompareWithFfprobe(const std::string& path) {
     return compared;
 }
 
+// The values mediainfo reads from the same file: size, depth, chroma, rate, channels.
+void CompareWithMediainfo(const std::string& path) {
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(path);
+    const Json ours = Json::parse(StreamsJson(doc).dump());
+    const Json info = Json::parse(test::Run("mediainfo --Output=JSON " + ShellQuote(path)).output, nullptr, false);
+    if (info.is_discarded() || !info.contains("media")) return;
+    const auto number = [](const Json& track, const char* key) -> std::optional<long long> {
+        if (!track.contains(key) || !track[key].is_string()) return std::nullopt;
+        return std::llround(std::stod(track[key].get<std::string>()));
+    };
+    for (const Json& track : info["media"].value("track", Json::array())) {
+        const std::string type = track.value("@type", "");
+        if ((type != "Video" && type != "Audio") || !track.contains("ID")) continue;
+        const std::uint64_t id = std::stoull(track["ID"].get<std::string>());
+        const auto it = std::find_if(ours.begin(), ours.end(), [&](const Json& s) { return s["track_id"] == id; });
+        ASSERT_NE(it, ours.end()) << path << ": no track " << id;
+        const Json& s = *it;
+        SCOPED_TRACE(path + " track " + std::to_string(id) + " against mediainfo");
+        if (type == "Video") {
+            if (const auto w = number(track, "Width")) EXPECT_EQ(s["width"], *w);
+            if (const auto h = number(track, "Height")) EXPECT_EQ(s["height"], *h);
+            if (const auto depth = number(track, "BitDepth"); depth && !s["bit_depth"].is_null()) EXPECT_EQ(s["bit_depth"], *depth);
+            if (track.contains("ChromaSubsampling") && !s["chroma_format"].is_null())
+                EXPECT_EQ(s["chroma_format"], track["ChromaSubsampling"]);
+        } else {
+            if (const auto rate = number(track, "SamplingRate")) EXPECT_EQ(s["sample_rate"], *rate);
+            if (const auto channels = number(track, "Channels"); channels && s["codec_name"] != "MP3" && s["codec_name"] != "Vorbis")
+                EXPECT_EQ(s["channels"], *channels);
+        }
+    }
+}
+
 struct Encoding {
     const char* name;
     const char* args;
@@ -128,6 +163,7 @@ TEST_P(FullSummaryFfmpegFile, AgreesWithFfprobe) {
         GTEST_SKIP() << "this ffmpeg lacks the encoder: " << made.output;
     ASSERT_EQ(made.exitCode, 0) << make << "\n" << made.output;
     EXPECT_GE(CompareWithFfprobe(path), 1u);
+    if (test::HaveTool("mediainfo")) CompareWithMediainfo(path);
     if (std::string(e.name).rfind("vfr", 0) == 0) {
         Document doc;
         doc.SetView(ViewKind::Full);
