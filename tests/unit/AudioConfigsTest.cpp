@@ -4,87 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include "CodecFixtures.h"
 #include "codecs/AudioConfigs.h"
-#include "support/BoxWriter.h"
 
 namespace kestrova {
 namespace {
 
-using test::Bytes;
-
-constexpr std::uint64_t kOffset = 1000;  // where the bytes lie in the file: "byte 0x3E8"
-
-// Lines as "label : value meaning", "label = derived", or a heading.
-class Recorder final : public codecs::FieldSink {
-public:
-    std::vector<std::string> lines;
-    std::vector<ByteRange> ranges;
-
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        Add(std::string(label) + " : " + text, range);
-    }
-    void Meaning(std::string_view text) override { lines.back() += " " + std::string(text); }
-    void Heading(std::string text) override { Add(std::move(text), {}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        Add(std::string(label) + " = " + text, span);
-    }
-    void Stop(std::string text) override { Add(std::move(text), {}); }
-
-private:
-    void Add(std::string text, ByteRange range) {
-        lines.push_back(std::move(text));
-        ranges.push_back(range);
-    }
-};
-
-// A line and the bits it covers, counted from the first byte given to the reader.
-struct Line {
-    std::string text;
-    std::uint64_t bit = 0;
-    std::uint64_t bits = 0;  // 0: no range
-};
-
-void ExpectLines(const Recorder& got, const std::vector<Line>& want) {
-    std::string actual;
-    for (std::size_t i = 0; i < got.lines.size(); ++i) {
-        const ByteRange& r = got.ranges[i];
-        actual += "{\"" + got.lines[i] + "\", " +
-                  (r.Empty() ? std::string("0, 0") : std::to_string(8 * (r.offset - kOffset) + r.firstBit) + ", " +
-                                                         std::to_string(r.HasBits() ? r.bitCount : 8 * r.length)) +
-                  "},\n";
-    }
-    ASSERT_EQ(got.lines.size(), want.size()) << actual;
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(got.lines[i], want[i].text) << "line " << i;
-        const ByteRange expected = want[i].bits ? ByteRange::Bits(8 * kOffset + want[i].bit, want[i].bits) : ByteRange{};
-        EXPECT_EQ(got.ranges[i], expected) << "line " << i << ": " << want[i].text;
-    }
-}
-
-// Fields of the given widths, most significant bit first, the last byte padded with zeros.
-Bytes Pack(std::initializer_list<std::pair<std::uint64_t, unsigned>> fields) {
-    Bytes out;
-    std::uint64_t bit = 0;
-    for (const auto& [value, width] : fields) {
-        for (unsigned i = 0; i < width; ++i, ++bit) {
-            if (bit % 8 == 0) out.push_back(0);
-            if ((value >> (width - 1 - i)) & 1) out.back() |= static_cast<std::uint8_t>(0x80 >> (bit % 8));
-        }
-    }
-    return out;
-}
-
+using namespace test;
 
 struct OpusCase {
     const char* name;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     bool read;
     unsigned family, streams, coupled;
     int gain;
@@ -151,7 +82,7 @@ const Bytes kStreamInfo = {0x12, 0x00, 0x12, 0x00, 0x00, 0x03, 0x08, 0x00, 0x14,
 struct FlacCase {
     const char* name;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     std::uint64_t consumed;
     std::uint32_t blocks, sampleRate, channels, bitsPerSample;
 };
@@ -220,7 +151,7 @@ struct DolbyCase {
     const char* name;
     bool enhanced;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     bool read;
     std::uint32_t sampleRate, channels;
 };
@@ -327,11 +258,11 @@ TEST(AudioConfigs, Ac3AndEac3) {
 struct SimpleCase {
     const char* name;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     bool read;
 };
 
-const std::vector<Line> kAc4Head = {{"ac4_dsi_v1()"},
+const std::vector<BitLine> kAc4Head = {{"ac4_dsi_v1()"},
                                     {"ac4_dsi_version : 1", 0, 3},
                                     {"bitstream_version : 2", 3, 7},
                                     {"fs_index : 1 48000 Hz", 10, 1},
@@ -344,7 +275,7 @@ const std::vector<Line> kAc4Head = {{"ac4_dsi_v1()"},
                                     {"bit_rate_precision : 4294967295", 59, 32},
                                     {"presentation #1"}};
 
-std::vector<Line> With(std::vector<Line> a, const std::vector<Line>& b) {
+std::vector<BitLine> With(std::vector<BitLine> a, const std::vector<BitLine>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -414,8 +345,8 @@ TEST(AudioConfigs, Ac4AlacAndAmr) {
     const auto amrBytes = [](std::uint16_t modeSet) {
         return Bytes{'F', 'F', 'M', 'P', 0x00, static_cast<std::uint8_t>(modeSet >> 8), static_cast<std::uint8_t>(modeSet), 0x00, 0x01};
     };
-    const std::vector<Line> amrHead = {{"vendor : FFMP (0X46464D50)", 0, 32}, {"decoder_version : 0", 32, 8}};
-    const std::vector<Line> amrTail = {{"mode_change_period : 0 no restriction", 56, 8}, {"frames_per_sample : 1", 64, 8}};
+    const std::vector<BitLine> amrHead = {{"vendor : FFMP (0X46464D50)", 0, 32}, {"decoder_version : 0", 32, 8}};
+    const std::vector<BitLine> amrTail = {{"mode_change_period : 0 no restriction", 56, 8}, {"frames_per_sample : 1", 64, 8}};
     const std::vector<AmrCase> amrs = {
         {{"AMR-NB as ffmpeg writes it", amrBytes(0x81FF),
           With(With(amrHead, {{"mode_set : 33279 modes 4.75 5.15 5.90 6.70 7.40 7.95 10.2 12.2 kbit/s, SID NO_DATA", 40, 16}}), amrTail), true},

@@ -3,155 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "CodecFixtures.h"
 #include "codecs/Av1.h"
 
 namespace kestrova {
 namespace {
 
 using codecs::BitSource;
-using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint64_t kFileOffset = 1000;
-
-// One line as "text @ range"; the range in absolute bits of the file.
-std::string LineText(const std::string& text, const ByteRange& r) {
-    if (r.Empty()) return text;
-    const std::uint64_t bit = 8 * r.offset + r.firstBit;
-    return text + " @" + std::to_string(bit) + "+" + std::to_string(r.HasBits() ? r.bitCount : 8 * r.length);
-}
-
-class RecordingSink final : public codecs::FieldSink {
-public:
-    std::vector<std::string> lines;
-    std::vector<ByteRange> ranges;
-
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        Add(std::string(label) + " : " + text, range);
-    }
-    void Meaning(std::string_view text) override {
-        if (!lines.empty()) lines.back() += " " + std::string(text);
-    }
-    void Heading(std::string text) override { Add(std::move(text), {}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        Add(std::string(label) + " = " + text, span);
-    }
-    void Stop(std::string text) override { Add(std::move(text), {}); }
-
-    std::vector<std::string> Joined() const {
-        std::vector<std::string> out;
-        for (std::size_t i = 0; i < lines.size(); ++i) out.push_back(LineText(lines[i], ranges[i]));
-        return out;
-    }
-
-private:
-    void Add(std::string text, ByteRange range) {
-        lines.push_back(std::move(text));
-        ranges.push_back(range);
-    }
-};
-
-// Writes a bitstream and, beside it, the lines a reader must show for it.
-class Stream {
-public:
-    // A field: written, and expected as "label : value[ meaning]".
-    Stream& F(const std::string& label, std::uint64_t v, unsigned n, const std::string& meaning = "") {
-        Expect(label + " : " + std::to_string(v) + (meaning.empty() ? "" : " " + meaning), Pos(), n);
-        return Put(v, n);
-    }
-    Stream& Leb(const std::string& label, std::uint64_t v) {
-        const std::uint64_t first = Pos(), value = v;
-        do {
-            const std::uint64_t byte = v & 0x7F;
-            v >>= 7;
-            Put(byte | (v ? 0x80 : 0), 8);
-        } while (v);
-        Expect(label + " : " + std::to_string(value), first, Pos() - first);
-        return *this;
-    }
-    Stream& Uvlc(const std::string& label, std::uint64_t v) {
-        const std::uint64_t first = Pos();
-        unsigned zeros = 0;
-        while ((v + 1) >> (zeros + 1)) ++zeros;
-        Put(0, zeros).Put(1, 1).Put(v + 1 - (1ull << zeros), zeros);
-        Expect(label + " : " + std::to_string(v), first, Pos() - first);
-        return *this;
-    }
-    Stream& Put(std::uint64_t v, unsigned n) {
-        for (unsigned i = n; i-- > 0;) {
-            if (bits_ % 8 == 0) bytes_.push_back(0);
-            if (v >> i & 1) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (bits_ % 8));
-            ++bits_;
-        }
-        return *this;
-    }
-    // Whole bytes shown as hexadecimal pairs.
-    Stream& Hex(const std::string& label, const Bytes& bytes) {
-        std::string text;
-        static const char* const kHex = "0123456789ABCDEF";
-        for (const std::uint8_t b : bytes) text += std::string(text.empty() ? "" : " ") + kHex[b >> 4] + kHex[b & 15];
-        Expect(label + " : " + text, Pos(), 8 * bytes.size());
-        for (const std::uint8_t b : bytes) Put(b, 8);
-        return *this;
-    }
-    Stream& Heading(const std::string& text) {
-        expected_.push_back(text);
-        return *this;
-    }
-    // A derived line spanning from first to here.
-    Stream& Derived(const std::string& label, const std::string& text, std::uint64_t first) {
-        Expect(label + " = " + text, first, Pos() - first);
-        return *this;
-    }
-    // Appends a byte-aligned stream, its lines moved to where it lands.
-    Stream& Append(const Stream& other) {
-        const std::uint64_t shift = Pos();
-        for (const std::uint8_t b : other.bytes_) Put(b, 8);
-        for (const std::string& line : other.expected_) expected_.push_back(Shifted(line, shift));
-        return *this;
-    }
-    std::uint64_t Pos() const { return bits_; }
-    const Bytes& bytes() const { return bytes_; }
-    const std::vector<std::string>& expected() const { return expected_; }
-
-private:
-    static ByteRange Range(std::uint64_t bit, std::uint64_t n) { return ByteRange::Bits(8 * kFileOffset + bit, n); }
-    void Expect(const std::string& text, std::uint64_t bit, std::uint64_t n) {
-        // The bits are not written yet: the range is all that is needed.
-        expected_.push_back(LineText(text, Range(bit, n)));
-    }
-    // Lines of an appended stream carry ranges from bit 0 of their own; move them.
-    static std::string Shifted(const std::string& line, std::uint64_t shift) {
-        const std::size_t at = line.rfind(" @");
-        if (at == std::string::npos) return line;
-        const std::size_t plus = line.find('+', at);
-        const std::uint64_t bit = std::stoull(line.substr(at + 2, plus - at - 2)) + shift;
-        return line.substr(0, at) + " @" + std::to_string(bit) + line.substr(plus);
-    }
-
-    Bytes bytes_;
-    std::uint64_t bits_ = 0;
-    std::vector<std::string> expected_;
-};
-
-// The line a structure stops with; bit counts from the start of the structure's
-// data, which lies `shift` bytes into the stream.
-std::string Stop(const std::string& structure, std::uint64_t bit, const std::string& why, std::uint64_t shift = 0) {
-    char byte[32];
-    std::snprintf(byte, sizeof byte, "%llX", static_cast<unsigned long long>(kFileOffset + shift + bit / 8));
-    return "(" + structure + " stops at bit " + std::to_string(bit) + ", byte 0x" + byte + ": " + why + ")";
-}
+using namespace test;
 
 // ---- Pieces of the streams the cases share ----
 
@@ -236,16 +99,6 @@ Stream RecordHead(unsigned profile, unsigned level, unsigned tier, bool high, bo
     return s;
 }
 
-// Line by line, so a failure names the first line that differs.
-void ExpectLines(const std::vector<std::string>& got, const std::vector<std::string>& want, const std::string& name) {
-    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-        if (got[i] != want[i]) {
-            ADD_FAILURE() << name << ": line " << i << "\n   got: " << got[i] << "\n  want: " << want[i];
-            return;
-        }
-    EXPECT_EQ(got.size(), want.size()) << name << (got.size() > want.size() ? ": more: " + got[want.size()] : "");
-}
-
 enum class Reader { Config, Obus, SequenceHeader };
 
 struct Case {
@@ -255,8 +108,8 @@ struct Case {
 };
 
 std::vector<std::string> Read(Reader reader, const Bytes& bytes) {
-    RecordingSink sink;
-    BitSource src = BitSource::Plain(bytes, kFileOffset);
+    Recorder sink;
+    BitSource src = BitSource::Plain(bytes, kOffset);
     if (reader == Reader::Config)
         codecs::ReadAv1Config(src, &sink);
     else if (reader == Reader::Obus)

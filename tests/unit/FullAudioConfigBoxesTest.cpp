@@ -12,12 +12,8 @@ namespace {
 
 using namespace test;
 
-Bytes TrackFile(const Bytes& entry) {
-    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("soun"), Zeros(12), U8(0)}));
-    const Bytes stsd = FullBox("stsd", 0, 0, Cat({U32(1), entry}));
-    return Cat({Box("ftyp", Cat({Text("isom"), U32(0)})),
-                Box("moov", {Box("trak", {Box("mdia", {hdlr, Box("minf", {Box("stbl", {stsd})})})})})});
-}
+// Every file here has one sound track.
+Bytes TrackFile(const Bytes& entry) { return test::TrackFile("soun", entry); }
 
 // An audio sample entry: version 0 has 28 bytes of fields, QuickTime's version 1 has 16 more.
 Bytes AudioEntry(const std::string& type, const Bytes& children, std::uint16_t version = 0) {

@@ -4,22 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <sstream>
-
+#include "CodecFixtures.h"
 #include "FullFixtures.h"
 
 namespace kestrova {
 namespace {
 
 using namespace test;
-
-Bytes Hex(const std::string& hex) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 // The record as the only box after ftyp: its body starts at 20.
 constexpr std::uint64_t kBody = 20;
@@ -42,30 +33,10 @@ std::string Unpadded(const std::string& line) {
     return line.substr(0, end) + line.substr(colon);
 }
 
-struct Want {
-    std::string text;
-    std::optional<ByteRange> range;
-};
-
 void ExpectLines(const FullLines& got, const std::vector<Want>& want, const std::vector<std::string>& absent) {
-    std::ostringstream dump;
-    for (std::size_t i = 0; i < got.lines.size(); ++i)
-        dump << got.lines[i] << "  [" << got.ranges[i].offset << "+" << got.ranges[i].length << "]\n";
-    std::size_t at = 0;
-    for (const Want& w : want) {
-        std::size_t i = at;
-        while (i < got.lines.size() && Unpadded(got.lines[i]) != w.text) ++i;
-        if (i == got.lines.size()) {
-            ADD_FAILURE() << "missing after line " << at << ": " << w.text << "\n" << dump.str();
-            return;
-        }
-        if (w.range) {
-            EXPECT_EQ(got.ranges[i], *w.range) << w.text << "\n" << dump.str();
-        }
-        at = i + 1;
-    }
-    for (const std::string& a : absent)
-        for (const std::string& l : got.lines) EXPECT_NE(Unpadded(l), a) << dump.str();
+    std::vector<std::string> lines;
+    for (const std::string& l : got.lines) lines.push_back(Unpadded(l));
+    ExpectLinesInOrder(lines, got.ranges, want, absent);
 }
 
 // x264's parameter sets: constrained baseline (an emulation-prevention byte in
@@ -76,11 +47,6 @@ const char* const kHighSps = "6764000aacd9447b011000000300100000030320f1225960";
 const char* const kHighPps = "68ebe3cb22c0";
 // An SPS extension with 11-bit alpha values.
 const char* const kSpsExtension = "6da6ffe001";
-// x265's Main 10 parameter sets of 64x48 at 25 fps.
-const char* const kX265Vps = "40010c01ffff02200000030090000003000003003c959409";
-const char* const kX265Sps =
-    "42010102200000030090000003000003003ca02083136595952930bc05a0200000030020000003032c029acbc003d08000f42440";
-const char* const kX265Pps = "4401c073c089";
 
 Bytes First(const std::string& hex, std::size_t n) {
     Bytes b = Hex(hex);

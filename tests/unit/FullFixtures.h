@@ -45,6 +45,14 @@ inline FullLines FullClick(Document& doc, std::int64_t node) {
     return out;
 }
 
+// A file with one track of this handler (four letters) whose stsd holds the entry.
+inline Bytes TrackFile(const std::string& handler, const Bytes& entry, std::uint8_t stsdVersion = 0) {
+    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text(handler), Zeros(12), U8(0)}));
+    const Bytes stsd = FullBox("stsd", stsdVersion, 0, Cat({U32(1), entry}));
+    return Cat({Box("ftyp", Cat({Text("isom"), U32(0)})),
+                Box("moov", {Box("trak", {Box("mdia", {hdlr, Box("minf", {Box("stbl", {stsd})})})})})});
+}
+
 // Writes the file, opens it in the full view and clicks the nth box of this type.
 inline FullLines DescribeInFullView(const Bytes& file, const std::string& type, int nth = 0) {
     TempFile temp(file, "full.mp4");

@@ -3,42 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "FullFixtures.h"
+#include "FullCaseFixtures.h"
 
 namespace kestrova::test {
 namespace {
-
-struct Line {
-    std::string text;
-    ByteRange range;
-};
-
-struct ClickCase {
-    const char* name;
-    Bytes file;
-    const char* type;  // the box clicked: the first of this type in tree order
-    std::vector<Line> lines;
-};
-
-ByteRange R(std::uint64_t offset, std::uint64_t length) { return {offset, length}; }
-
-// A line and its range in one text, so a mismatch shows both side by side.
-std::string Shown(const std::string& text, const ByteRange& r) {
-    std::string out = text + "  @" + std::to_string(r.offset) + "+" + std::to_string(r.length);
-    if (r.HasBits()) out += " bits " + std::to_string(r.firstBit) + "+" + std::to_string(r.bitCount);
-    return out;
-}
-
-void ExpectClicks(const std::vector<ClickCase>& cases) {
-    for (const ClickCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const FullLines got = DescribeInFullView(c.file, c.type);
-        std::vector<std::string> actual, expected;
-        for (std::size_t i = 0; i < got.lines.size(); ++i) actual.push_back(Shown(got.lines[i], got.ranges[i]));
-        for (const Line& l : c.lines) expected.push_back(Shown(l.text, l.range));
-        EXPECT_EQ(actual, expected);
-    }
-}
 
 const Bytes kFtyp = Box("ftyp", Text("isom"));  // 12 bytes: the next box starts at 12
 

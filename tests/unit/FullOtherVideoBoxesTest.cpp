@@ -55,21 +55,14 @@ void ExpectClicks(const std::vector<ClickCase>& cases) {
     }
 }
 
-// A file with one video track whose stsd holds the entry.
-Bytes TrackFile(const Bytes& entry) {
-    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("vide"), Zeros(12), U8(0)}));
-    const Bytes stsd = FullBox("stsd", 0, 0, Cat({U32(1), entry}));
-    return Cat({Box("ftyp", Cat({Text("isom"), U32(0)})),
-                Box("moov", {Box("trak", {Box("mdia", {hdlr, Box("minf", {Box("stbl", {stsd})})})})})});
-}
-
 std::uint64_t BodyOf(const Bytes& file, const std::string& type) {
     return static_cast<std::uint64_t>(std::search(file.begin(), file.end(), type.begin(), type.end()) - file.begin()) +
            4;
 }
 
 const Bytes kVp09File =
-    TrackFile(Box("vp09", Cat({Zeros(78), FullBox("vpcC", 1, 0, {0x02, 0x1F, 0xA2, 0x02, 0x02, 0x02, 0x00, 0x00})})));
+    TrackFile("vide",
+              Box("vp09", Cat({Zeros(78), FullBox("vpcC", 1, 0, {0x02, 0x1F, 0xA2, 0x02, 0x02, 0x02, 0x00, 0x00})})));
 
 // libaom's av1C of a 64x48 8-bit stream; the reader's own tests show all of it.
 const Bytes kLibaomAv1C = {0x81, 0x00, 0x0C, 0x00, 0x0A, 0x0A, 0x00, 0x00,

@@ -13,13 +13,6 @@ namespace {
 
 using namespace test;
 
-// A file with one track of this handler (four letters) whose stsd holds the entry.
-Bytes TrackFile(const std::string& handler, const Bytes& entry, std::uint8_t stsdVersion = 0) {
-    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text(handler), Zeros(12), U8(0)}));
-    const Bytes stsd = FullBox("stsd", stsdVersion, 0, Cat({U32(1), entry}));
-    return Cat({Box("ftyp", Cat({Text("isom"), U32(0)})),
-                Box("moov", {Box("trak", {Box("mdia", {hdlr, Box("minf", {Box("stbl", {stsd})})})})})});
-}
 // The entry's body: after ftyp, five box headers, hdlr, stsd's own 16 bytes and the entry header.
 constexpr std::uint64_t kBody = 16 + 5 * 8 + 33 + 16 + 8;
 

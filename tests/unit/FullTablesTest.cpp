@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "FullFixtures.h"
+#include "FullCaseFixtures.h"
 #include "support/RangeChecker.h"
 
 namespace kestrova {
@@ -14,20 +12,14 @@ namespace {
 
 using namespace test;
 
-struct Line {
-    std::string text;
-    ByteRange range;
-};
-
 struct TableCase {
     const char* name;
     Bytes box;
     const char* type;
-    std::vector<Line> expected;  // after version and flags
+    std::vector<ClickLine> expected;  // after version and flags
     bool lastLinesOnly = false;  // a long table: only its last lines are compared
 };
 
-ByteRange R(std::uint64_t offset, std::uint64_t length) { return {offset, length}; }
 ByteRange Bits(std::uint64_t bit, std::uint64_t count) { return ByteRange::Bits(bit, count); }
 
 Bytes Repeat(std::size_t n, std::uint8_t v) { return Bytes(n, v); }
@@ -35,13 +27,6 @@ Bytes Counting(std::uint8_t first, std::size_t n) {
     Bytes out;
     for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(first + i));
     return out;
-}
-
-std::string Shown(const std::string& text, const ByteRange& r) {
-    std::ostringstream s;
-    s << text << "  @" << r.offset << "+" << r.length;
-    if (r.HasBits()) s << " bits " << int(r.firstBit) << "+" << r.bitCount;
-    return s.str();
 }
 
 TEST(FullTables, EveryTableBox) {
@@ -319,11 +304,8 @@ TEST(FullTables, EveryTableBox) {
         doc.SetView(ViewKind::Full);
         doc.OpenFile(temp.Path());
         const FullLines got = FullClick(doc, FullNodeOf(doc, c.type));
-        std::vector<std::string> shown, expected;
         const std::size_t first = c.lastLinesOnly ? got.lines.size() - std::min(got.lines.size(), c.expected.size()) : 2;
-        for (std::size_t i = first; i < got.lines.size(); ++i) shown.push_back(Shown(got.lines[i], got.ranges[i]));
-        for (const Line& l : c.expected) expected.push_back(Shown(l.text, l.range));
-        EXPECT_EQ(shown, expected) << c.name;
+        EXPECT_EQ(Shown(got, first), Shown(c.expected)) << c.name;
         // Every value shows the bytes or bits of its range (a regular expression a line: not for the long table).
         if (!c.lastLinesOnly) {
             EXPECT_EQ(CheckPaneRanges(doc, c.name), std::vector<std::string>{});

@@ -3,126 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <sstream>
-
+#include "CodecFixtures.h"
 #include "codecs/H264.h"
-#include "support/BoxWriter.h"
 
 namespace kestrova::test {
 namespace {
-
-using kestrova::ByteRange;
-
-// Writes syntax elements MSB first; Nal() adds the emulation-prevention bytes.
-class BitWriter {
-public:
-    BitWriter& u(unsigned n, std::uint64_t v) {
-        for (unsigned i = n; i-- > 0;) bits_.push_back(static_cast<std::uint8_t>((v >> i) & 1));
-        return *this;
-    }
-    BitWriter& ue(std::uint64_t v) {
-        unsigned len = 0;
-        while (((v + 1) >> len) != 0) ++len;
-        return u(len - 1, 0).u(len, v + 1);
-    }
-    BitWriter& se(std::int64_t v) {
-        return ue(v > 0 ? 2 * static_cast<std::uint64_t>(v) - 1 : 2 * static_cast<std::uint64_t>(-v));
-    }
-    BitWriter& Trailing() {
-        u(1, 1);
-        while (bits_.size() % 8 != 0) bits_.push_back(0);
-        return *this;
-    }
-    Bytes Raw() const {
-        Bytes out((bits_.size() + 7) / 8, 0);
-        for (std::size_t i = 0; i < bits_.size(); ++i) out[i / 8] |= static_cast<std::uint8_t>(bits_[i] << (7 - i % 8));
-        return out;
-    }
-    Bytes Nal() const {
-        Bytes out;
-        int zeros = 0;
-        for (const std::uint8_t b : Raw()) {
-            if (zeros >= 2 && b <= 3) {
-                out.push_back(3);
-                zeros = 0;
-            }
-            out.push_back(b);
-            zeros = b == 0 ? zeros + 1 : 0;
-        }
-        return out;
-    }
-
-private:
-    std::vector<std::uint8_t> bits_;
-};
-
-struct Line {
-    std::string text;
-    ByteRange range;
-};
-
-// Lines as "label : value meaning", "label = derived", headings and stops as they come.
-class Recorder final : public codecs::FieldSink {
-public:
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + text, range});
-    }
-    void Meaning(std::string_view text) override {
-        if (!lines.empty()) lines.back().text += " " + std::string(text);
-    }
-    void Heading(std::string text) override { lines.push_back({std::move(text), {}}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        lines.push_back({std::string(label) + " = " + text, span});
-    }
-    void Stop(std::string text) override { lines.push_back({std::move(text), {}}); }
-    std::vector<Line> lines;
-};
-
-struct Want {
-    std::string text;
-    std::optional<ByteRange> range;
-};
-
-std::string Dump(const std::vector<Line>& lines) {
-    std::ostringstream out;
-    for (const Line& l : lines)
-        out << l.text << "  [" << l.range.offset << "+" << l.range.length << " bit " << int(l.range.firstBit) << "+"
-            << l.range.bitCount << "]\n";
-    return out.str();
-}
-
-// Each wanted line shows, in this order (others may come between); no unwanted one does.
-void ExpectLines(const std::vector<Line>& got, const std::vector<Want>& want, const std::vector<std::string>& absent) {
-    std::size_t at = 0;
-    for (const Want& w : want) {
-        std::size_t i = at;
-        while (i < got.size() && got[i].text != w.text) ++i;
-        if (i == got.size()) {
-            ADD_FAILURE() << "missing after line " << at << ": " << w.text << "\n" << Dump(got);
-            return;
-        }
-        if (w.range) {
-            EXPECT_EQ(got[i].range, *w.range) << w.text << "\n" << Dump(got);
-        }
-        at = i + 1;
-    }
-    for (const std::string& a : absent)
-        for (const Line& l : got) EXPECT_NE(l.text, a) << Dump(got);
-}
-
-Bytes Hex(const std::string& hex) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 constexpr std::uint64_t kAt = 0x100;  // the file offset every NAL unit is read at
 ByteRange BitsAt(std::uint64_t bit, std::uint64_t count) {
@@ -197,11 +82,6 @@ Bytes AlphaExtension() {
     BitWriter w;
     w.u(8, 0x6D).ue(0).ue(1).ue(2).u(1, 0).u(11, 2047).u(11, 0).u(1, 0).Trailing();
     return w.Nal();
-}
-
-Bytes Cut(Bytes b, std::size_t n) {
-    b.resize(n);
-    return b;
 }
 
 struct H264Case {
@@ -359,7 +239,7 @@ TEST(H264Reader, SequenceParameterSets) {
         SCOPED_TRACE(c.name);
         Recorder rec;
         codecs::ReadH264Sps(c.nal, kAt, &rec);
-        ExpectLines(rec.lines, c.want, c.absent);
+        ExpectLinesInOrder(rec, c.want, c.absent);
     }
 }
 
@@ -461,7 +341,7 @@ TEST(H264Reader, PictureParameterSetsAndExtensions) {
         SCOPED_TRACE(c.name);
         Recorder rec;
         codecs::ReadH264NalUnit(c.nal, kAt, &rec, c.known);
-        ExpectLines(rec.lines, c.want, c.absent);
+        ExpectLinesInOrder(rec, c.want, c.absent);
     }
 }
 

@@ -5,132 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <sstream>
-
+#include "CodecFixtures.h"
 #include "codecs/H265.h"
-#include "support/BoxWriter.h"
 
 namespace kestrova::test {
 namespace {
-
-// Writes syntax elements MSB first; Nal() adds the emulation-prevention bytes.
-class BitWriter {
-public:
-    BitWriter& u(unsigned n, std::uint64_t v) {
-        for (unsigned i = n; i-- > 0;) bits_.push_back(static_cast<std::uint8_t>((v >> i) & 1));
-        return *this;
-    }
-    BitWriter& ue(std::uint64_t v) {
-        unsigned len = 0;
-        while (((v + 1) >> len) != 0) ++len;
-        return u(len - 1, 0).u(len, v + 1);
-    }
-    BitWriter& se(std::int64_t v) {
-        return ue(v > 0 ? 2 * static_cast<std::uint64_t>(v) - 1 : 2 * static_cast<std::uint64_t>(-v));
-    }
-    BitWriter& Trailing() {
-        u(1, 1);
-        while (bits_.size() % 8 != 0) bits_.push_back(0);
-        return *this;
-    }
-    Bytes Nal() const {
-        Bytes raw((bits_.size() + 7) / 8, 0);
-        for (std::size_t i = 0; i < bits_.size(); ++i) raw[i / 8] |= static_cast<std::uint8_t>(bits_[i] << (7 - i % 8));
-        Bytes out;
-        int zeros = 0;
-        for (const std::uint8_t b : raw) {
-            if (zeros >= 2 && b <= 3) {
-                out.push_back(3);
-                zeros = 0;
-            }
-            out.push_back(b);
-            zeros = b == 0 ? zeros + 1 : 0;
-        }
-        return out;
-    }
-
-private:
-    std::vector<std::uint8_t> bits_;
-};
-
-struct Line {
-    std::string text;
-    ByteRange range;
-};
-
-class Recorder final : public codecs::FieldSink {
-public:
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + std::to_string(value), range});
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        lines.push_back({std::string(label) + " : " + text, range});
-    }
-    void Meaning(std::string_view text) override {
-        if (!lines.empty()) lines.back().text += " " + std::string(text);
-    }
-    void Heading(std::string text) override { lines.push_back({std::move(text), {}}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        lines.push_back({std::string(label) + " = " + text, span});
-    }
-    void Stop(std::string text) override { lines.push_back({std::move(text), {}}); }
-    std::vector<Line> lines;
-};
-
-struct Want {
-    std::string text;
-    std::optional<ByteRange> range;
-};
-
-std::string Dump(const std::vector<Line>& lines) {
-    std::ostringstream out;
-    for (const Line& l : lines)
-        out << l.text << "  [" << l.range.offset << "+" << l.range.length << " bit " << int(l.range.firstBit) << "+"
-            << l.range.bitCount << "]\n";
-    return out.str();
-}
-
-// Each wanted line shows, in this order (others may come between); no unwanted one does.
-void ExpectLines(const std::vector<Line>& got, const std::vector<Want>& want, const std::vector<std::string>& absent) {
-    std::size_t at = 0;
-    for (const Want& w : want) {
-        std::size_t i = at;
-        while (i < got.size() && got[i].text != w.text) ++i;
-        if (i == got.size()) {
-            ADD_FAILURE() << "missing after line " << at << ": " << w.text << "\n" << Dump(got);
-            return;
-        }
-        if (w.range) {
-            EXPECT_EQ(got[i].range, *w.range) << w.text << "\n" << Dump(got);
-        }
-        at = i + 1;
-    }
-    for (const std::string& a : absent)
-        for (const Line& l : got) EXPECT_NE(l.text, a) << Dump(got);
-}
-
-Bytes Hex(const std::string& hex) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 constexpr std::uint64_t kAt = 0x200;  // the file offset every NAL unit is read at
 ByteRange BitsAt(std::uint64_t bit, std::uint64_t count) {
     return ByteRange::Bits(8 * kAt + bit, count);
 }
-
-// x265's Main 10 parameter sets of 64x48 at 25 fps with a NAL HRD (vbv 500 kbit/s,
-// 1000 kbit); ffmpeg's trace_headers reads the same values.
-const char* const kX265Vps = "40010c01ffff02200000030090000003000003003c959409";
-const char* const kX265Sps =
-    "42010102200000030090000003000003003ca02083136595952930bc05a0200000030020000003032c029acbc003d08000f42440";
-const char* const kX265Pps = "4401c073c089";
 
 // The nine format range extension constraint flags, max_12bit first.
 constexpr unsigned kMain422_10 = 0b110100001;
@@ -213,11 +97,6 @@ Bytes Sps(const SpsSpec& s) {
     }
     w.Trailing();
     return w.Nal();
-}
-
-Bytes Cut(Bytes b, std::size_t n) {
-    b.resize(n);
-    return b;
 }
 
 struct H265Case {
@@ -407,7 +286,7 @@ TEST(H265Reader, SequenceParameterSets) {
         SCOPED_TRACE(c.name);
         Recorder rec;
         codecs::ReadH265Sps(c.nal, kAt, &rec);
-        ExpectLines(rec.lines, c.want, c.absent);
+        ExpectLinesInOrder(rec, c.want, c.absent);
     }
 }
 
@@ -562,7 +441,7 @@ TEST(H265Reader, VideoAndPictureParameterSets) {
         SCOPED_TRACE(c.name);
         Recorder rec;
         codecs::ReadH265NalUnit(c.nal, kAt, &rec, c.known);
-        ExpectLines(rec.lines, c.want, c.absent);
+        ExpectLinesInOrder(rec, c.want, c.absent);
     }
 }
 

@@ -3,86 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "CodecFixtures.h"
 #include "codecs/Mpeg4Audio.h"
-#include "support/BoxWriter.h"
 
 namespace kestrova {
 namespace {
 
-using test::Bytes;
-
-constexpr std::uint64_t kOffset = 1000;  // where the bytes lie in the file: "byte 0x3E8"
-
-// Lines as "label : value meaning", "label = derived", or a heading.
-class Recorder final : public codecs::FieldSink {
-public:
-    std::vector<std::string> lines;
-    std::vector<ByteRange> ranges;
-
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        Add(std::string(label) + " : " + text, range);
-    }
-    void Meaning(std::string_view text) override { lines.back() += " " + std::string(text); }
-    void Heading(std::string text) override { Add(std::move(text), {}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        Add(std::string(label) + " = " + text, span);
-    }
-    void Stop(std::string text) override { Add(std::move(text), {}); }
-
-private:
-    void Add(std::string text, ByteRange range) {
-        lines.push_back(std::move(text));
-        ranges.push_back(range);
-    }
-};
-
-// A line and the bits it covers, counted from the first byte given to the reader.
-struct Line {
-    std::string text;
-    std::uint64_t bit = 0;
-    std::uint64_t bits = 0;  // 0: no range
-};
-
-void ExpectLines(const Recorder& got, const std::vector<Line>& want) {
-    std::string actual;
-    for (std::size_t i = 0; i < got.lines.size(); ++i) {
-        const ByteRange& r = got.ranges[i];
-        actual += "{\"" + got.lines[i] + "\", " +
-                  (r.Empty() ? std::string("0, 0") : std::to_string(8 * (r.offset - kOffset) + r.firstBit) + ", " +
-                                                         std::to_string(r.HasBits() ? r.bitCount : 8 * r.length)) +
-                  "},\n";
-    }
-    ASSERT_EQ(got.lines.size(), want.size()) << actual;
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(got.lines[i], want[i].text) << "line " << i;
-        const ByteRange expected = want[i].bits ? ByteRange::Bits(8 * kOffset + want[i].bit, want[i].bits) : ByteRange{};
-        EXPECT_EQ(got.ranges[i], expected) << "line " << i << ": " << want[i].text;
-    }
-}
-
-// Fields of the given widths, most significant bit first, the last byte padded with zeros.
-Bytes Pack(std::initializer_list<std::pair<std::uint64_t, unsigned>> fields) {
-    Bytes out;
-    std::uint64_t bit = 0;
-    for (const auto& [value, width] : fields) {
-        for (unsigned i = 0; i < width; ++i, ++bit) {
-            if (bit % 8 == 0) out.push_back(0);
-            if ((value >> (width - 1 - i)) & 1) out.back() |= static_cast<std::uint8_t>(0x80 >> (bit % 8));
-        }
-    }
-    return out;
-}
+using namespace test;
 
 struct AscCase {
     const char* name;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     std::string profile;
     std::uint32_t outputRate;
     std::uint32_t outputChannels;
@@ -288,7 +220,7 @@ TEST(Mpeg4Audio, AudioSpecificConfigs) {
 struct EsCase {
     const char* name;
     Bytes bytes;
-    std::vector<Line> lines;
+    std::vector<BitLine> lines;
     std::uint8_t objectTypeIndication;
     std::uint32_t avgBitrate;
     std::uint64_t consumed;

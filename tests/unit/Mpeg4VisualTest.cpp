@@ -4,143 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "CodecFixtures.h"
 #include "codecs/Mpeg4Visual.h"
 
 namespace kestrova {
 namespace {
 
 using codecs::BitSource;
-using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint64_t kFileOffset = 1000;
-
-// One line as "text @ range"; the range in absolute bits of the file.
-std::string LineText(const std::string& text, const ByteRange& r) {
-    if (r.Empty()) return text;
-    const std::uint64_t bit = 8 * r.offset + r.firstBit;
-    return text + " @" + std::to_string(bit) + "+" + std::to_string(r.HasBits() ? r.bitCount : 8 * r.length);
-}
-
-class RecordingSink final : public codecs::FieldSink {
-public:
-    std::vector<std::string> lines;
-    std::vector<ByteRange> ranges;
-
-    void Field(std::string_view label, std::uint64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void SignedField(std::string_view label, std::int64_t value, unsigned, ByteRange range) override {
-        Add(std::string(label) + " : " + std::to_string(value), range);
-    }
-    void TextField(std::string_view label, std::string text, ByteRange range) override {
-        Add(std::string(label) + " : " + text, range);
-    }
-    void Meaning(std::string_view text) override {
-        if (!lines.empty()) lines.back() += " " + std::string(text);
-    }
-    void Heading(std::string text) override { Add(std::move(text), {}); }
-    void Derived(std::string_view label, std::string text, ByteRange span) override {
-        Add(std::string(label) + " = " + text, span);
-    }
-    void Stop(std::string text) override { Add(std::move(text), {}); }
-
-    std::vector<std::string> Joined() const {
-        std::vector<std::string> out;
-        for (std::size_t i = 0; i < lines.size(); ++i) out.push_back(LineText(lines[i], ranges[i]));
-        return out;
-    }
-
-private:
-    void Add(std::string text, ByteRange range) {
-        lines.push_back(std::move(text));
-        ranges.push_back(range);
-    }
-};
-
-// Writes a bitstream and, beside it, the lines a reader must show for it.
-class Stream {
-public:
-    // A field: written, and expected as "label : value[ meaning]".
-    Stream& F(const std::string& label, std::uint64_t v, unsigned n, const std::string& meaning = "") {
-        Expect(label + " : " + std::to_string(v) + (meaning.empty() ? "" : " " + meaning), Pos(), n);
-        return Put(v, n);
-    }
-    Stream& Put(std::uint64_t v, unsigned n) {
-        for (unsigned i = n; i-- > 0;) {
-            if (bits_ % 8 == 0) bytes_.push_back(0);
-            if (v >> i & 1) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (bits_ % 8));
-            ++bits_;
-        }
-        return *this;
-    }
-    // Whole bytes shown as hexadecimal pairs.
-    Stream& Hex(const std::string& label, const Bytes& bytes) {
-        std::string text;
-        static const char* const kHex = "0123456789ABCDEF";
-        for (const std::uint8_t b : bytes) text += std::string(text.empty() ? "" : " ") + kHex[b >> 4] + kHex[b & 15];
-        Expect(label + " : " + text, Pos(), 8 * bytes.size());
-        for (const std::uint8_t b : bytes) Put(b, 8);
-        return *this;
-    }
-    // Bytes shown as a quoted text.
-    Stream& Text(const std::string& label, const std::string& text) {
-        Expect(label + " : \"" + text + "\"", Pos(), 8 * text.size());
-        for (const char c : text) Put(static_cast<std::uint8_t>(c), 8);
-        return *this;
-    }
-    // A start code: 00 00 01 and the code, shown as one 32-bit field.
-    Stream& Start(const std::string& label, unsigned code) { return F(label, 0x100 | code, 32); }
-    Stream& Heading(const std::string& text) {
-        expected_.push_back(text);
-        return *this;
-    }
-    // A line of this text spanning from first to here.
-    Stream& Span(const std::string& text, std::uint64_t first) {
-        Expect(text, first, Pos() - first);
-        return *this;
-    }
-    // A derived line spanning from first to here.
-    Stream& Derived(const std::string& label, const std::string& text, std::uint64_t first) {
-        Expect(label + " = " + text, first, Pos() - first);
-        return *this;
-    }
-    std::uint64_t Pos() const { return bits_; }
-    const Bytes& bytes() const { return bytes_; }
-    const std::vector<std::string>& expected() const { return expected_; }
-
-private:
-    static ByteRange Range(std::uint64_t bit, std::uint64_t n) { return ByteRange::Bits(8 * kFileOffset + bit, n); }
-    void Expect(const std::string& text, std::uint64_t bit, std::uint64_t n) {
-        // The bits are not written yet: the range is all that is needed.
-        expected_.push_back(LineText(text, Range(bit, n)));
-    }
-    Bytes bytes_;
-    std::uint64_t bits_ = 0;
-    std::vector<std::string> expected_;
-};
-
-// The line a structure stops with at this bit of the stream.
-std::string Stop(const std::string& structure, std::uint64_t bit, const std::string& why, std::uint64_t shift = 0) {
-    char byte[32];
-    std::snprintf(byte, sizeof byte, "%llX", static_cast<unsigned long long>(kFileOffset + shift + bit / 8));
-    return "(" + structure + " stops at bit " + std::to_string(bit) + ", byte 0x" + byte + ": " + why + ")";
-}
-
-// Line by line, so a failure names the first line that differs.
-void ExpectLines(const std::vector<std::string>& got, const std::vector<std::string>& want, const std::string& name) {
-    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-        if (got[i] != want[i]) {
-            ADD_FAILURE() << name << ": line " << i << "\n   got: " << got[i] << "\n  want: " << want[i];
-            return;
-        }
-    EXPECT_EQ(got.size(), want.size()) << name << (got.size() > want.size() ? ": more: " + got[want.size()] : "");
-}
+using namespace test;
 
 // ffmpeg's mpeg4 encoder: sequence, object, layer and its name in user data.
 Stream FfmpegConfig() {
@@ -322,8 +197,8 @@ TEST(Mpeg4Visual, EveryFieldShowsItsValueAndBits) {
     };
     for (const auto& c : cases) {
         const Stream s = c.build();
-        RecordingSink sink;
-        BitSource src = BitSource::Plain(s.bytes(), kFileOffset);
+        Recorder sink;
+        BitSource src = BitSource::Plain(s.bytes(), kOffset);
         codecs::ReadMpeg4VisualConfig(src, &sink);
         ExpectLines(sink.Joined(), s.expected(), c.name);
     }
