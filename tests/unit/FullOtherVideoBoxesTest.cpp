@@ -30,11 +30,6 @@ struct ClickCase {
 
 Bytes TopLevel(const Bytes& box) { return Cat({Box("ftyp", Cat({Text("isom"), U32(0)})), box}); }
 
-// Byte fields as bits: position and length in bytes.
-Line B(std::string text, std::uint64_t pos, std::uint64_t length) {
-    return {std::move(text), static_cast<std::int64_t>(8 * pos), 8 * length};
-}
-
 std::string Shown(const std::string& text, const ByteRange& r) {
     if (r.Empty()) return text;
     return text + "  @" + std::to_string(8 * r.offset + r.firstBit) + "+" +
