@@ -18,16 +18,6 @@ std::string LevelMeaning(std::uint64_t idx) {
 
 std::string Indexed(const char* name, unsigned i) { return std::string(name) + "[" + std::to_string(i) + "]"; }
 
-// A rate with at most three decimals and no trailing zeros: "10", "29.97".
-std::string RateText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
-
 std::string LayerList(unsigned bits, unsigned count) {
     std::string out;
     for (unsigned i = 0; i < count; ++i) {

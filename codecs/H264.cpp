@@ -623,13 +623,5 @@ void ReadRestAsData(SyntaxReader& r, std::string_view label) {
     if (s.BitsLeft() >= 8) r.Bytes(label, s.BitsLeft() / 8);
 }
 
-std::string RateText(double rate) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.3f", rate);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
 
 }  // namespace kestrova::codecs

@@ -111,8 +111,6 @@ std::string ChromaFormatName(std::uint32_t chromaFormatIdc);
 
 // aspect_ratio_idc of H.264 and H.265: the ratio, false for 0, Extended_SAR and reserved values.
 bool TableSampleAspectRatio(std::uint32_t aspectRatioIdc, std::uint32_t& width, std::uint32_t& height);
-// A rate with up to three decimals: "25", "29.97", "23.976".
-std::string RateText(double rate);
 // rbsp_trailing_bits(): the stop bit, the zero bits to the byte boundary and
 // any zero bytes after them; false (with a line) when the RBSP does not end so.
 bool ReadRbspTrailingBits(SyntaxReader& r);

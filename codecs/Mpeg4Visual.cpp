@@ -142,15 +142,6 @@ const char* VopCodingTypeName(std::uint64_t v) {
     }
 }
 
-std::string RateText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
-
 void ShouldBe(SyntaxReader& r, std::optional<std::uint64_t> v, std::uint64_t want) {
     if (v && *v != want) r.Meaning("(should be " + std::to_string(want) + ")");
 }

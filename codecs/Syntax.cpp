@@ -1,10 +1,20 @@
 #include "codecs/Syntax.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/Formatters.h"
 
 namespace kestrova::codecs {
+
+std::string RateText(double rate) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", rate);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
 
 BitSource BitSource::Plain(std::span<const std::uint8_t> bytes, std::uint64_t fileOffset) {
     BitSource s;

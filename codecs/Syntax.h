@@ -19,6 +19,9 @@
 
 namespace kestrova::codecs {
 
+// A rate with at most three decimals and no trailing zeros: "10", "29.97".
+std::string RateText(double rate);
+
 class BitSource {
 public:
     BitSource() = default;

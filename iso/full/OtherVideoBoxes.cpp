@@ -35,15 +35,6 @@ void ShouldBe(SyntaxReader& r, std::optional<std::uint64_t> v, std::uint64_t wan
     if (v && *v != want) r.Meaning("(should be " + std::to_string(want) + ")");
 }
 
-std::string RateText(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-}
-
 // ---- AV1 ----
 
 void DescribeAv1C(Fields& f, const BoxContext& c) {
@@ -231,7 +222,7 @@ void ReadVvcRecord(SyntaxReader& r) {
         r.u("max_picture_width", 16);
         r.u("max_picture_height", 16);
         if (const auto rate = r.u("avg_frame_rate", 16))
-            r.Meaning(*rate == 0 ? std::string("unspecified") : "(" + RateText(*rate / 256.0) + " frames/s)");
+            r.Meaning(*rate == 0 ? std::string("unspecified") : "(" + codecs::RateText(*rate / 256.0) + " frames/s)");
     }
     const auto arrays = r.u("num_of_arrays", 8);
     if (!arrays) return;
