@@ -146,21 +146,31 @@ void CheckFile(const std::string& path, const AudioFile& f) {
         EXPECT_EQ(s.value("profile", ""), ours.profile);
         EXPECT_EQ(s.value("sample_rate", ""), std::to_string(ours.sampleRate));
         EXPECT_EQ(s.value("channels", 0u), f.ffprobeChannels ? f.ffprobeChannels : ours.channels);
-        if (ours.bits) EXPECT_EQ(s.value("bits_per_raw_sample", ""), std::to_string(ours.bits));
+        if (ours.bits) {
+            EXPECT_EQ(s.value("bits_per_raw_sample", ""), std::to_string(ours.bits));
+        }
         const std::string layout = s.value("channel_layout", "");
-        if (!ours.layout.empty()) EXPECT_EQ(layout, ours.layout);
-        if (ours.lfe >= 0) EXPECT_EQ(layout.find(".1") != std::string::npos, ours.lfe == 1) << layout;
+        if (!ours.layout.empty()) {
+            EXPECT_EQ(layout, ours.layout);
+        }
+        if (ours.lfe >= 0) {
+            EXPECT_EQ(layout.find(".1") != std::string::npos, ours.lfe == 1) << layout;
+        }
     }
     if (test::HaveTool("mediainfo")) {
         const Json info = Json::parse(test::Run("mediainfo --Output=JSON " + ShellQuote(path)).output);
         EXPECT_EQ(MediainfoAudio(info, "SamplingRate"), std::to_string(ours.sampleRate));
         // mediainfo leaves the channels of Opus unsaid.
-        if (const std::string channels = MediainfoAudio(info, "Channels"); !channels.empty())
+        if (const std::string channels = MediainfoAudio(info, "Channels"); !channels.empty()) {
             EXPECT_EQ(channels, std::to_string(ours.channels));
+        }
         // mediainfo reads no bit depth from an ALAC cookie inside QuickTime's wave.
-        if (const std::string bits = MediainfoAudio(info, "BitDepth"); ours.bits && !bits.empty())
+        if (const std::string bits = MediainfoAudio(info, "BitDepth"); ours.bits && !bits.empty()) {
             EXPECT_EQ(bits, std::to_string(ours.bits));
-        if (!ours.features.empty()) EXPECT_EQ(MediainfoAudio(info, "Format_AdditionalFeatures"), ours.features);
+        }
+        if (!ours.features.empty()) {
+            EXPECT_EQ(MediainfoAudio(info, "Format_AdditionalFeatures"), ours.features);
+        }
     }
 
     // The click shows the rate the configuration says, and every value lights its own bits.

@@ -139,8 +139,9 @@ TEST_P(Av1File, Av1CAgreesWithFfprobe) {
     EXPECT_EQ(Value(c.lines, "maximum frame size"), "= " + probe.at("width") + "x" + probe.at("height"));
     EXPECT_EQ(Value(c.lines, "subsampling"), "= 4:2:0");
     const std::string range = probe.at("color_range");
-    if (range == "tv" || range == "pc")
+    if (range == "tv" || range == "pc") {
         EXPECT_NE(Value(c.lines, "color_range").find(range == "tv" ? "limited" : "full"), std::string::npos);
+    }
     // The record repeats the sequence header; no line says they differ.
     for (const std::string& l : c.lines)
         EXPECT_EQ(l.find("in the record, the sequence header says"), std::string::npos) << l;
@@ -150,8 +151,9 @@ TEST_P(Av1File, Av1CAgreesWithFfprobe) {
         EXPECT_EQ(MediainfoField(json, "BitDepth"), std::to_string(BitDepthOf(probe.at("pix_fmt"))));
         EXPECT_EQ(MediainfoField(json, "ChromaSubsampling"), "4:2:0");
         // mediainfo gives no level for "maximum parameters".
-        if (const std::string level = MediainfoField(json, "Format_Level"); !level.empty())
+        if (const std::string level = MediainfoField(json, "Format_Level"); !level.empty()) {
             EXPECT_NE(Value(c.lines, "seq_level_idx_0").find("level " + level), std::string::npos);
+        }
     }
 }
 
@@ -184,7 +186,9 @@ TEST_P(Vp9File, VpcCAgreesWithFfprobe) {
     // leaves unspecified although the box names it.
     EXPECT_LE(Number(Value(c.lines, "chromaSubsampling")), 1);
     EXPECT_EQ(Number(Value(c.lines, "videoFullRangeFlag")), probe.at("color_range") == "pc" ? 1 : 0);
-    if (probe.at("color_primaries") == "unknown") EXPECT_EQ(Number(Value(c.lines, "colourPrimaries")), 2);
+    if (probe.at("color_primaries") == "unknown") {
+        EXPECT_EQ(Number(Value(c.lines, "colourPrimaries")), 2);
+    }
 
     // mediainfo gives neither bit depth nor chroma of VP9 in MP4: nothing to compare.
 }
@@ -279,7 +283,9 @@ TEST(Av1Vp9Corpus, RealConfigurationsAgreeWithFfprobe) {
         ASSERT_FALSE(c.lines.empty());
         EXPECT_EQ(c.rangeFailures, std::vector<std::string>{});
         EXPECT_GE(Number(Value(c.lines, f.label)), 0);
-        if (*f.probeKey) EXPECT_EQ(Number(Value(c.lines, f.label)), std::stoll(FfprobeStream(path).at(f.probeKey)));
+        if (*f.probeKey) {
+            EXPECT_EQ(Number(Value(c.lines, f.label)), std::stoll(FfprobeStream(path).at(f.probeKey)));
+        }
     }
 }
 

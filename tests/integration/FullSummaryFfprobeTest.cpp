@@ -82,8 +82,12 @@ std::size_t CompareWithFfprobe(const std::string& path) {
                 EXPECT_EQ(s["height"], theirs.value("height", 0));
             }
             const std::string sar = theirs.value("sample_aspect_ratio", "");
-            if (!sar.empty() && sar != "0:1" && !s["sar"].is_null()) EXPECT_EQ(s["sar"], sar);
-            if (s["frame_rate_mode"] == "constant") EXPECT_EQ(s["frame_rate"], Ratio(theirs.value("r_frame_rate", "")));
+            if (!sar.empty() && sar != "0:1" && !s["sar"].is_null()) {
+                EXPECT_EQ(s["sar"], sar);
+            }
+            if (s["frame_rate_mode"] == "constant") {
+                EXPECT_EQ(s["frame_rate"], Ratio(theirs.value("r_frame_rate", "")));
+            }
             // ffprobe leaves profile and level out (or -99) when it did not set up a decoder.
             if ((codec == "h264" || codec == "hevc") && theirs.value("level", 0) > 0 && !theirs.value("profile", "").empty()) {
                 // ffprobe writes levels times 10 (H.264) or times 30 (H.265).
@@ -99,13 +103,18 @@ std::size_t CompareWithFfprobe(const std::string& path) {
             // ffprobe reports what its HE-AAC decoder outputs, stereo even for a mono
             // configuration; the configuration's bytes say mono, and mediainfo agrees.
             const bool monoSbr = s["codec_name"] == "HE-AAC" && s["channels"] == 1 && theirs.value("channels", 0) == 2;
-            if (codec != "mp3" && codec != "vorbis" && !monoSbr) EXPECT_EQ(s["channels"], theirs.value("channels", 0));
+            if (codec != "mp3" && codec != "vorbis" && !monoSbr) {
+                EXPECT_EQ(s["channels"], theirs.value("channels", 0));
+            }
         }
         // ffprobe counts 0 frames where the data is gone (a cut file); the tables still list them, and the bytes win.
-        if (theirs.contains("nb_frames") && theirs["nb_frames"] != "0")
+        if (theirs.contains("nb_frames") && theirs["nb_frames"] != "0") {
             EXPECT_EQ(s["sample_count"], std::stoull(theirs["nb_frames"].get<std::string>()));
+        }
         const Json tags = theirs.value("tags", Json::object());
-        if (tags.contains("language")) EXPECT_EQ(s["language"], tags["language"]);
+        if (tags.contains("language")) {
+            EXPECT_EQ(s["language"], tags["language"]);
+        }
         ++compared;
     }
     return compared;
@@ -132,15 +141,25 @@ void CompareWithMediainfo(const std::string& path) {
         const Json& s = *it;
         SCOPED_TRACE(path + " track " + std::to_string(id) + " against mediainfo");
         if (type == "Video") {
-            if (const auto w = number(track, "Width")) EXPECT_EQ(s["width"], *w);
-            if (const auto h = number(track, "Height")) EXPECT_EQ(s["height"], *h);
-            if (const auto depth = number(track, "BitDepth"); depth && !s["bit_depth"].is_null()) EXPECT_EQ(s["bit_depth"], *depth);
-            if (track.contains("ChromaSubsampling") && !s["chroma_format"].is_null())
+            if (const auto w = number(track, "Width")) {
+                EXPECT_EQ(s["width"], *w);
+            }
+            if (const auto h = number(track, "Height")) {
+                EXPECT_EQ(s["height"], *h);
+            }
+            if (const auto depth = number(track, "BitDepth"); depth && !s["bit_depth"].is_null()) {
+                EXPECT_EQ(s["bit_depth"], *depth);
+            }
+            if (track.contains("ChromaSubsampling") && !s["chroma_format"].is_null()) {
                 EXPECT_EQ(s["chroma_format"], track["ChromaSubsampling"]);
+            }
         } else {
-            if (const auto rate = number(track, "SamplingRate")) EXPECT_EQ(s["sample_rate"], *rate);
-            if (const auto channels = number(track, "Channels"); channels && s["codec_name"] != "MP3" && s["codec_name"] != "Vorbis")
+            if (const auto rate = number(track, "SamplingRate")) {
+                EXPECT_EQ(s["sample_rate"], *rate);
+            }
+            if (const auto channels = number(track, "Channels"); channels && s["codec_name"] != "MP3" && s["codec_name"] != "Vorbis") {
                 EXPECT_EQ(s["channels"], *channels);
+            }
         }
     }
 }
