@@ -16,7 +16,7 @@ struct Table {
 
     Table() {
         for (const auto rules : {MovieBoxRules(), TableBoxRules(), TrackEntryBoxRules(), SampleEntryRules(),
-                                 AvcHevcBoxRules(), OtherVideoBoxRules(), AudioConfigBoxRules()})
+                                 AvcHevcBoxRules(), OtherVideoBoxRules(), AudioConfigBoxRules(), FragmentBoxRules()})
             rows.insert(rows.end(), rules.begin(), rules.end());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const std::uint64_t key = std::uint64_t{rows[i].parent} << 32 | rows[i].type;

@@ -110,6 +110,7 @@ std::span<const BoxRule> SampleEntryRules();
 std::span<const BoxRule> AvcHevcBoxRules();
 std::span<const BoxRule> OtherVideoBoxRules();
 std::span<const BoxRule> AudioConfigBoxRules();
+std::span<const BoxRule> FragmentBoxRules();
 
 // The row for type under a parent of type parentType; nullptr when none.
 const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type);
