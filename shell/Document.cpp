@@ -362,6 +362,21 @@ void Document::SelectByte(std::uint64_t offset) {
     SayBits();
 }
 
+void Document::GoToByte(std::int64_t node, std::uint64_t byte) {
+    TreeView1Click(node);
+    if (byte >= fileSize_) return;
+    if (!dump_ || !dump_->Holds(byte)) {
+        const std::uint64_t start = byte & ~std::uint64_t{15};
+        std::uint64_t end = DumpEndFor(ByteRange{byte, 1});
+        // Between top-level boxes nothing bounds the dump: a few rows show where the byte lies.
+        if (end <= byte + 1) end = std::min(fileSize_, start + 256);
+        offsetEdit_ = UpperHexText(start);
+        ShowHexRange(start, end - start);
+    }
+    SelectByte(byte);
+    if (!highlight_ && dump_ && dump_->Holds(byte)) highlight_ = ByteRange{byte, 1};
+}
+
 std::string Document::HighlightedBytesText() const {
     std::string text;
     if (!highlight_ || !dump_) return text;

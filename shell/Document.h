@@ -86,6 +86,10 @@ public:
     // A click on a byte of the dump: selects the line whose range holds it,
     // the narrowest, and the first of equal ones.
     void SelectByte(std::uint64_t offset);
+    // Go to offset: a click on node (the innermost one holding byte), then a
+    // click on the byte, dumped first when the dump does not reach it; with no
+    // line holding it, the byte alone is lit.
+    void GoToByte(std::int64_t node, std::uint64_t byte);
 
     // What the front ends render.
     const std::string& Caption() const { return caption_; }

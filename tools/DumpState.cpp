@@ -6,6 +6,7 @@
 #include "common/Formatters.h"
 #include "iso/Mp4ParseIso.h"
 #include "iso/full/FullParse.h"
+#include "shell/Navigation.h"
 
 namespace kestrova {
 namespace {
@@ -50,6 +51,14 @@ Json CommandJson(const DumpCommand& command) {
     case DumpCommand::Kind::SelectByte:
         j["command"] = "selectByte";
         j["offset"] = command.offset;
+        break;
+    case DumpCommand::Kind::GoTo:
+        j["command"] = "goto";
+        j["offset"] = command.offset;
+        break;
+    case DumpCommand::Kind::SelectPath:
+        j["command"] = "selectPath";
+        j["path"] = command.offset;
         break;
     }
     return j;
@@ -155,7 +164,7 @@ Json StreamsJson(const Document& document) {
     return streams;
 }
 
-void RunDumpCommand(Document& document, const DumpCommand& command) {
+std::string RunDumpCommand(Document& document, const DumpCommand& command) {
     switch (command.kind) {
     case DumpCommand::Kind::Open: document.OpenFile(); break;
     case DumpCommand::Kind::Click: document.TreeView1Click(command.index); break;
@@ -170,7 +179,64 @@ void RunDumpCommand(Document& document, const DumpCommand& command) {
         // The argument was checked to be 1 to 16 hexadecimal digits.
         document.SelectByte(ParseHexEntry(command.offset).value_or(0));
         break;
+    case DumpCommand::Kind::GoTo: {
+        const std::optional<std::uint64_t> byte = ParseOffsetText(command.offset);
+        if (!byte) return "'" + command.offset + "' is not a hexadecimal offset";
+        const std::int32_t node = NodeIndex(document).NodeAt(*byte);
+        if (node < 0)
+            return "offset 0x" + UpperHexText(*byte) + " is past the end of the file (0x" +
+                   UpperHexText(document.FileSize()) + " bytes)";
+        document.GoToByte(node, *byte);
+        break;
     }
+    case DumpCommand::Kind::SelectPath: {
+        const PathResult found = NodeIndex(document).FindPath(command.offset);
+        if (!found.Found()) return "path '" + command.offset + "': " + found.error;
+        document.TreeView1Click(found.node);
+        break;
+    }
+    }
+    return {};
+}
+
+namespace {
+
+std::string Dumped(const Json& j, int indent) {
+    return j.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
+// Writes text with every line after the first indented by the given spaces.
+void WriteIndented(std::ostream& out, const std::string& text, std::size_t spaces) {
+    const std::string pad(spaces, ' ');
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        out.write(text.data() + start, static_cast<std::streamsize>((end == std::string::npos ? text.size() : end) - start));
+        if (end == std::string::npos) return;
+        out << '\n' << pad;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+JsonStateWriter::JsonStateWriter(std::ostream& out, const std::string& file) : out_(out) {
+    out_ << "{\n \"file\": " << Dumped(Json(file), -1) << ",\n \"states\": ";
+}
+
+void JsonStateWriter::Add(const Json& state) {
+    out_ << (first_ ? "[\n  " : ",\n  ");
+    first_ = false;
+    WriteIndented(out_, Dumped(state, 1), 2);
+}
+
+void JsonStateWriter::Finish(const Document& document) {
+    out_ << (first_ ? "[]" : "\n ]");
+    if (document.IsFullView()) {
+        out_ << ",\n \"streams\": ";
+        WriteIndented(out_, Dumped(StreamsJson(document), 1), 1);
+    }
+    out_ << "\n}\n";
 }
 
 Json StateJson(const Document& document, const DumpCommand& command) {
@@ -183,6 +249,7 @@ Json StateJson(const Document& document, const DumpCommand& command) {
     state["sizeEdit"] = document.SizeEditText();
     state["selectedLine"] = document.SelectedLine() ? Json(*document.SelectedLine()) : Json(nullptr);
     state["highlight"] = document.Highlight() ? RangeJson(*document.Highlight()) : Json(nullptr);
+    state["selectedNode"] = document.ClickedNode() >= 0 ? Json(document.ClickedNode()) : Json(nullptr);
     state["reloadEnabled"] = document.ReloadEnabled();
     state["boxDescription"] = Lines(document.BoxDescriptionPane());
     state["boxDescriptionRanges"] = Ranges(document.BoxDescriptionPane());
@@ -205,13 +272,16 @@ std::string StateText(const Document& document, const DumpCommand& command) {
         break;
     case DumpCommand::Kind::SelectLine: out += "== selectLine " + std::to_string(command.index) + " ==\n"; break;
     case DumpCommand::Kind::SelectByte: out += "== selectByte " + command.offset + " ==\n"; break;
+    case DumpCommand::Kind::GoTo: out += "== goto " + command.offset + " ==\n"; break;
+    case DumpCommand::Kind::SelectPath: out += "== selectPath " + command.offset + " ==\n"; break;
     }
     out += "caption: " + document.Caption() + "\n";
     out += "status: " + document.StatusText() + "\n";
     out += "fileKind: " + std::to_string(document.FileKind()) + "\n";
     out += "offsetEdit: " + document.OffsetEditText() + "\n";
     out += "sizeEdit: " + document.SizeEditText() + "\n";
-    if (command.kind == DumpCommand::Kind::SelectLine || command.kind == DumpCommand::Kind::SelectByte) {
+    if (command.kind == DumpCommand::Kind::SelectLine || command.kind == DumpCommand::Kind::SelectByte ||
+        command.kind == DumpCommand::Kind::GoTo) {
         out += "selectedLine: " + (document.SelectedLine() ? std::to_string(*document.SelectedLine()) : "none") + "\n";
         const auto& h = document.Highlight();
         std::string bits;

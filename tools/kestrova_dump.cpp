@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "DumpState.h"
+#include "shell/Navigation.h"
 #include "shell/StreamSamples.h"
 
 using kestrova::DumpCommand;
@@ -39,6 +40,47 @@ bool IsByteOffsetArgument(const std::string& text) {
     for (const char c : text)
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     return true;
+}
+
+// --find: the hits of what the find bar would make of text, in tree order.
+int PrintFindHits(kestrova::Document& document, const std::string& text) {
+    document.OpenFile();
+    const kestrova::NodeIndex index(document);
+    const kestrova::FindQuery query = kestrova::ClassifyFind(text);
+    std::vector<std::int32_t> hits;
+    switch (query.kind) {
+    case kestrova::FindQuery::Kind::Empty: break;
+    case kestrova::FindQuery::Kind::Invalid: std::cerr << "--find: " << query.error << '\n'; return 2;
+    case kestrova::FindQuery::Kind::Path: {
+        const kestrova::PathResult found = index.FindPath(query.text);
+        if (!found.Found()) {
+            std::cerr << "--find: path '" << query.text << "': " << found.error << '\n';
+            return 2;
+        }
+        hits.push_back(found.node);
+        break;
+    }
+    case kestrova::FindQuery::Kind::Offset: {
+        const std::int32_t node = index.NodeAt(query.offset);
+        if (node < 0) {
+            std::cerr << "--find: offset 0x" << std::hex << std::uppercase << query.offset
+                      << " is past the end of the file (0x" << document.FileSize() << " bytes)\n";
+            return 2;
+        }
+        hits.push_back(node);
+        break;
+    }
+    case kestrova::FindQuery::Kind::Type: hits = index.FindType(query.type); break;
+    case kestrova::FindQuery::Kind::Text: {
+        const std::atomic<bool> never{false};
+        kestrova::SearchDescriptions(kestrova::DescriptionSource(document), query.text, never,
+                                     [&hits](std::int32_t node) { hits.push_back(node); });
+        break;
+    }
+    }
+    std::ios::sync_with_stdio(false);
+    for (const std::int32_t node : hits) std::cout << node << '\t' << index.PathOf(node) << '\n';
+    return 0;
 }
 
 }  // namespace
@@ -78,6 +120,25 @@ int main(int argc, char** argv) {
             ->type_name("OFFSET")
             ->allow_extra_args(false);
     samplesOption->excludes(selectLineOption)->excludes(selectByteOption);
+    std::vector<std::string> gotos;
+    std::vector<std::string> selectPaths;
+    std::string findText;
+    CLI::Option* gotoOption =
+        app.add_option("--goto", gotos, "go to the innermost node holding the byte at hexadecimal OFFSET and light it")
+            ->type_name("OFFSET")
+            ->allow_extra_args(false);
+    CLI::Option* selectPathOption =
+        app.add_option("--select-path", selectPaths, "click the node at PATH (as Copy Box Path writes it)")
+            ->type_name("PATH")
+            ->allow_extra_args(false);
+    CLI::Option* findOption =
+        app.add_option("--find", findText,
+                       "print the nodes the find bar finds for TEXT (a path, 0xOFFSET, a type or text), "
+                       "one per line: index, a tab, the path; instead of the states")
+            ->type_name("TEXT");
+    samplesOption->excludes(gotoOption)->excludes(selectPathOption)->excludes(findOption);
+    findOption->excludes(clickOption)->excludes(clickAllOption)->excludes(readOption)->excludes("--json");
+    findOption->excludes(selectLineOption)->excludes(selectByteOption)->excludes(gotoOption)->excludes(selectPathOption);
     app.add_option("FILE", file, "the file to open")->required();
     app.set_version_flag("--version", kestrova::kVersionText);
 
@@ -98,6 +159,12 @@ int main(int argc, char** argv) {
     for (const std::string& line : selectLines) {
         if (!PaneLineArgument(line)) {
             std::cerr << "--select-line: '" << line << "' is not a decimal line number\n";
+            return 2;
+        }
+    }
+    for (const std::string& offset : gotos) {
+        if (!kestrova::ParseOffsetText(offset)) {
+            std::cerr << "--goto: '" << offset << "' is not 1 to 16 hexadecimal digits (with or without 0x)\n";
             return 2;
         }
     }
@@ -131,6 +198,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (findOption->count() > 0) return PrintFindHits(document, findText);
+
     struct Queued {
         DumpCommand command;
         bool allNodes = false;  // --click-all: the node count is known only after the open
@@ -151,34 +220,38 @@ int main(int argc, char** argv) {
             commands.push_back({{DumpCommand::Kind::SelectLine, line}});
         } else if (option == selectByteOption) {
             commands.push_back({{DumpCommand::Kind::SelectByte, 0, selectBytes.at(used[option]++)}});
+        } else if (option == gotoOption) {
+            commands.push_back({{DumpCommand::Kind::GoTo, 0, gotos.at(used[option]++)}});
+        } else if (option == selectPathOption) {
+            commands.push_back({{DumpCommand::Kind::SelectPath, 0, selectPaths.at(used[option]++)}});
         } else if (option == clickAllOption) {
             commands.push_back({{DumpCommand::Kind::Click}, true});
         }
     }
 
-    nlohmann::ordered_json states = nlohmann::ordered_json::array();
+    // States are written as they are made, so memory stays flat however many nodes are clicked.
+    std::ios::sync_with_stdio(false);
+    std::optional<kestrova::JsonStateWriter> writer;
+    if (json) writer.emplace(std::cout, file);
+    const auto run = [&](const DumpCommand& command) {
+        const std::string error = kestrova::RunDumpCommand(document, command);
+        if (!error.empty()) {
+            std::cout.flush();
+            std::cerr << error << '\n';
+            return false;
+        }
+        if (writer) writer->Add(kestrova::StateJson(document, command));
+        else std::cout << kestrova::StateText(document, command) << '\n';
+        return true;
+    };
     for (const Queued& queued : commands) {
-        std::vector<DumpCommand> run{queued.command};
-        if (queued.allNodes) {
-            run.clear();
-            for (std::size_t i = 0; i < document.Tree().Count(); ++i)
-                run.push_back({DumpCommand::Kind::Click, static_cast<std::int64_t>(i)});
+        if (!queued.allNodes) {
+            if (!run(queued.command)) return 2;
+            continue;
         }
-        for (const DumpCommand& command : run) {
-            kestrova::RunDumpCommand(document, command);
-            if (json) {
-                states.push_back(kestrova::StateJson(document, command));
-            } else {
-                std::cout << kestrova::StateText(document, command) << '\n';
-            }
-        }
+        for (std::size_t i = 0; i < document.Tree().Count(); ++i)
+            if (!run({DumpCommand::Kind::Click, static_cast<std::int64_t>(i)})) return 2;
     }
-    if (json) {
-        nlohmann::ordered_json out;
-        out["file"] = file;
-        out["states"] = std::move(states);
-        if (document.IsFullView()) out["streams"] = kestrova::StreamsJson(document);
-        std::cout << out.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-    }
+    if (writer) writer->Finish(document);
     return 0;
 }
