@@ -1,6 +1,6 @@
 #pragma once
-// Expands the idx1 index chunks into the samples of every stream. The parse
-// keeps only the key-frame entries, so the index is read again from the file.
+// The samples of every stream of the classic view's file (see AviIndexes.h),
+// each track pointing at the classic tree's idx1 or LIST movi.
 
 #include <optional>
 

@@ -5,6 +5,7 @@
 
 #include "avi/AviParser.h"
 #include "avi/DisplayAviInfo.h"
+#include "avi/full/AviFull.h"
 #include "common/FileSource.h"
 #include "common/Formatters.h"
 #include "iso/DisplayParseIso.h"
@@ -117,6 +118,7 @@ void Document::OpenFile() {
     iso_.reset();
     avi_.reset();
     full_.reset();
+    aviFull_.reset();
     fileKind_ = 0;
     ResetView();
 
@@ -141,6 +143,16 @@ void Document::OpenFile() {
             if (full_->recordLimitReached) status_ += " - only the first 1,000,000 boxes are shown";
             if (full_->depthLimitReached)
                 status_ += " - nesting stops at depth " + std::to_string(full::kMaxDepth);
+            return;
+        }
+        if (full::LooksLikeAviStart(file)) {
+            fileKind_ = kFileKindAvi;
+            aviFull_ = std::make_unique<full::AviFullParse>();
+            full::WalkAviFull(file, fileSize_, tree_, *aviFull_);
+            full::BuildAviFullSummary(file, *aviFull_);
+            recordCount_ = static_cast<std::uint32_t>(aviFull_->records.size());
+            full::DisplayAviFullInfo(*this, *aviFull_);
+            if (aviFull_->recordLimitReached) status_ += " - only the first 1,000,000 chunks are shown";
             return;
         }
     }
@@ -184,6 +196,18 @@ void Document::TreeView1Click(std::int64_t nodeIndex) {
             return;
         }
         full::DescribeFullBox(*this, file, *full_, nodeIndex);
+    } else if (aviFull_) {
+        if (nodeIndex == 0) {
+            ClearBoxDescription();
+            full::DisplayAviFullInfo(*this, *aviFull_);
+            return;
+        }
+        FileSource file;
+        if (!file.Open(filePath_)) {
+            status_ = "File Open Fail!!! - " + filePath_;
+            return;
+        }
+        full::DescribeAviChunk(*this, file, *aviFull_, nodeIndex);
     } else if ((fileKind_ & kFileKindIso) && iso_) {
         DisplayIsoBoxInfo(*this, *iso_, nodeIndex);
     } else if ((fileKind_ & kFileKindAvi) && avi_) {
@@ -263,11 +287,16 @@ std::uint64_t Document::DumpEndFor(const ByteRange& range) const {
             const BoxRecord& r = iso_->records[record];
             return {r.offset, r.Extent()};
         }
+        if (aviFull_) {
+            const full::AviFullRecord& r = aviFull_->records[record];
+            return {r.offset, r.extent};
+        }
         const ChunkRecord& r = avi_->records[record];
         return {r.offset, std::uint64_t{r.size} + 8};
     };
     const std::size_t records = full_  ? full_->records.size()
                                 : iso_ ? iso_->records.size()
+                                : aviFull_ ? aviFull_->records.size()
                                 : avi_ ? avi_->records.size()
                                        : 0;
     const auto holds = [&range](const ByteRange& e) {
@@ -319,6 +348,7 @@ std::optional<std::pair<std::uint64_t, std::uint32_t>> Document::NodeKey(std::in
     if (full_ && i < full_->records.size()) return std::make_pair(full_->records[i].offset, full_->records[i].type);
     if (iso_ && i < iso_->records.size()) return std::make_pair(iso_->records[i].offset, iso_->records[i].type);
     if (avi_ && i < avi_->records.size()) return std::make_pair(avi_->records[i].offset, avi_->records[i].id);
+    if (aviFull_ && i < aviFull_->records.size()) return std::make_pair(aviFull_->records[i].offset, aviFull_->records[i].id);
     return std::nullopt;
 }
 

@@ -20,6 +20,7 @@ struct IsoParse;
 struct AviParse;
 namespace full {
 struct FullParse;
+struct AviFullParse;
 }
 
 // The classic view shows what the original design decodes; the full view reads
@@ -117,6 +118,8 @@ public:
     const IsoParse* Iso() const { return iso_.get(); }
     const AviParse* Avi() const { return avi_.get(); }
     const full::FullParse* Full() const { return full_.get(); }
+    // The full view of an AVI file.
+    const full::AviFullParse* AviFull() const { return aviFull_.get(); }
     RegionalSettings& MutableSettings() { return settings_; }
     // Description lines keep their byte ranges; only the benchmark turns this off.
     void SetRangeRecording(bool on) { recordRanges_ = on; }
@@ -199,6 +202,7 @@ private:
     std::unique_ptr<IsoParse> iso_;
     std::unique_ptr<AviParse> avi_;
     std::unique_ptr<full::FullParse> full_;
+    std::unique_ptr<full::AviFullParse> aviFull_;
     ViewKind view_ = ViewKind::Classic;
 };
 

@@ -1,6 +1,7 @@
 #include "shell/StreamSamples.h"
 
 #include "avi/AviSamples.h"
+#include "avi/full/AviFull.h"
 #include "common/Formatters.h"
 #include "iso/IsoSamples.h"
 #include "iso/full/FullParse.h"
@@ -11,7 +12,7 @@ namespace kestrova {
 
 bool HasSampleTables(const Document& doc) {
     return ((doc.FileKind() & (kFileKindIso | kFileKindIsoWithoutMovie)) && (doc.Iso() || doc.Full())) ||
-           ((doc.FileKind() & kFileKindAvi) && doc.Avi());
+           ((doc.FileKind() & kFileKindAvi) && (doc.Avi() || doc.AviFull()));
 }
 
 namespace {
@@ -40,6 +41,58 @@ std::optional<SampleList> FullViewSampleList(FileSource& file, const Document& d
     return list;
 }
 
+// The full view of AVI: a track's node is the first index chunk it comes from,
+// or, for scanned samples, its first data chunk.
+SampleList AviFullSampleList(FileSource& file, const full::AviFullParse& parse) {
+    AviSamples samples = ReadAviSamples(file, parse.layout);
+    for (std::size_t n = 0; n < samples.list.tracks.size(); ++n) {
+        std::int64_t node = -1, movi = -1;
+        const auto stream = static_cast<std::int32_t>(n);
+        for (const full::AviFullRecord& r : parse.records) {
+            const bool ix = (r.id >> 16) == ('i' << 8 | 'x') && r.stream == stream;
+            const bool data = r.listType == 0 && r.stream == stream && (r.id >> 24) >= '0' && (r.id >> 24) <= '9';
+            if (movi < 0 && r.listType == Fourcc("movi")) movi = std::int64_t{r.index} + 1;
+            if (node >= 0) break;
+            switch (samples.origins[n]) {
+            case AviSampleOrigin::StandardIndex: if (ix) node = std::int64_t{r.index} + 1; break;
+            case AviSampleOrigin::Idx1: if (r.id == Fourcc("idx1")) node = std::int64_t{r.index} + 1; break;
+            case AviSampleOrigin::Scan: if (data) node = std::int64_t{r.index} + 1; break;
+            }
+        }
+        samples.list.tracks[n].tableNode = node >= 0 ? node : movi;
+    }
+    return std::move(samples.list);
+}
+
+// An indexed sample selects its line in the index chunk it came from; a
+// scanned one selects its chunk's node, or the movi list that holds it.
+std::int64_t ClickAviFullSample(Document& doc, const SampleTrack& track, const Sample& sample) {
+    FileSource file;
+    const full::AviFullParse& parse = *doc.AviFull();
+    if (!file.Open(doc.FilePath())) return -1;
+    const auto v = LocateAviSample(file, parse.layout, track.id, sample.number);
+    if (!v) return -1;
+    const std::uint64_t target = v->origin == AviSampleOrigin::Scan ? v->dataOffset - 8 : v->entryOffset;
+    const full::AviFullRecord* best = nullptr;
+    for (const full::AviFullRecord& r : parse.records) {
+        if (r.offset == target && v->origin == AviSampleOrigin::Scan) {
+            best = &r;
+            break;
+        }
+        if (target >= r.offset && target - r.offset < r.extent && (!best || r.extent <= best->extent)) best = &r;
+    }
+    if (!best) return -1;
+    doc.TreeView1Click(std::int64_t{best->index} + 1);
+    if (v->origin == AviSampleOrigin::Scan) return -1;
+    const Pane& pane = doc.BoxDescriptionPane();
+    for (std::size_t i = 0; i < pane.Lines().size(); ++i)
+        if (pane.RangeOf(i).offset == v->entryOffset && !pane.RangeOf(i).Empty()) {
+            doc.SelectLine(static_cast<std::int64_t>(i));
+            return static_cast<std::int64_t>(i);
+        }
+    return -1;
+}
+
 }  // namespace
 
 std::optional<SampleList> BuildDocumentSampleList(const Document& doc) {
@@ -47,6 +100,7 @@ std::optional<SampleList> BuildDocumentSampleList(const Document& doc) {
     FileSource file;
     if (!file.Open(doc.FilePath())) return std::nullopt;
     if (doc.Full()) return FullViewSampleList(file, doc);
+    if (doc.AviFull()) return AviFullSampleList(file, *doc.AviFull());
     if (doc.Iso()) {
         SampleList list = BuildIsoSampleList(file, *doc.Iso());
         if (!(doc.FileKind() & kFileKindIso))
@@ -58,6 +112,7 @@ std::optional<SampleList> BuildDocumentSampleList(const Document& doc) {
 
 std::int64_t ClickSampleSource(Document& doc, const SampleTrack& track, const Sample& sample) {
     if (track.tableNode < 0) return -1;
+    if (doc.AviFull()) return ClickAviFullSample(doc, track, sample);
     std::string prefix;
     std::string suffix;
     if (doc.Full()) {

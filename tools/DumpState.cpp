@@ -6,6 +6,7 @@
 #include "common/Formatters.h"
 #include "iso/Mp4ParseIso.h"
 #include "iso/full/FullParse.h"
+#include "avi/full/AviFull.h"
 #include "shell/Navigation.h"
 
 namespace kestrova {
@@ -84,6 +85,13 @@ Json RecordsJson(const Document& document) {
             records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.extent},
                                    {"headerSize", r.headerSize}, {"type", FourccText(r.type)}});
         }
+    } else if (const full::AviFullParse* aviFull = document.AviFull()) {
+        for (const full::AviFullRecord& r : aviFull->records) {
+            records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.extent},
+                                   {"id", FourccText(r.id)},
+                                   {"listType", r.listType == 0 ? Json(nullptr) : Json(FourccText(r.listType))},
+                                   {"stream", r.stream}});
+        }
     } else if (const IsoParse* iso = document.Iso()) {
         for (const BoxRecord& r : iso->records) {
             records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.size},
@@ -110,8 +118,8 @@ Json OrNull(const std::optional<T>& v) {
 Json TextOrNull(const std::string& s) { return s.empty() ? Json(nullptr) : Json(s); }
 
 Json StreamJson(const full::TrackSummary& t) {
-    const bool video = t.handler == Fourcc("vide");
-    const bool audio = t.handler == Fourcc("soun");
+    const bool video = t.handler == Fourcc("vide") || t.handler == Fourcc("vids");
+    const bool audio = t.handler == Fourcc("soun") || t.handler == Fourcc("auds");
     const auto w = t.codedWidth ? t.codedWidth : t.entryWidth;
     const auto h = t.codedHeight ? t.codedHeight : t.entryHeight;
     const auto roundOrNull = [](const std::optional<double>& v) {
@@ -161,6 +169,8 @@ Json StreamsJson(const Document& document) {
     Json streams = Json::array();
     if (const full::FullParse* parse = document.Full())
         for (const full::TrackSummary& t : parse->summary.tracks) streams.push_back(StreamJson(t));
+    if (const full::AviFullParse* avi = document.AviFull())
+        for (const full::AviStreamSummary& s : avi->summary.streams) streams.push_back(StreamJson(s.track));
     return streams;
 }
 

@@ -26,6 +26,13 @@ std::uint64_t Fields::Peek(std::uint64_t pos, unsigned bytes) const {
     return v;
 }
 
+std::uint64_t Fields::PeekNumber(std::uint64_t pos, unsigned bytes) const {
+    if (!littleEndian_) return Peek(pos, bytes);
+    std::uint64_t v = 0;
+    for (unsigned i = bytes; i-- > 0;) v = v << 8 | (pos + i < body_.size() ? body_[pos + i] : 0);
+    return v;
+}
+
 ByteRange Fields::Range(std::uint64_t pos, std::uint64_t len) const {
     if (len == 0 || pos >= body_.size()) return {};
     return {bodyOffset_ + pos, std::min<std::uint64_t>(len, body_.size() - pos)};
@@ -91,7 +98,7 @@ void Fields::Add(std::string_view label, std::string text, ByteRange range) {
 std::optional<std::uint64_t> Fields::U(std::string_view label, unsigned bytes) {
     if (!Take(label, bytes)) return std::nullopt;
     const std::uint64_t pos = Pos();
-    const std::uint64_t v = Peek(pos, bytes);
+    const std::uint64_t v = PeekNumber(pos, bytes);
     Add(label, Number(v, bytes), Range(pos, bytes));
     bit_ += 8ull * bytes;
     return v;
@@ -100,7 +107,7 @@ std::optional<std::uint64_t> Fields::U(std::string_view label, unsigned bytes) {
 std::optional<std::int64_t> Fields::AsSigned(std::string_view label, unsigned bytes) {
     if (!Take(label, bytes)) return std::nullopt;
     const std::uint64_t pos = Pos();
-    const std::uint64_t raw = Peek(pos, bytes);
+    const std::uint64_t raw = PeekNumber(pos, bytes);
     const unsigned bits = 8 * bytes;
     const std::int64_t v = bits < 64 && (raw >> (bits - 1)) != 0 ? static_cast<std::int64_t>(raw - (1ull << bits))
                                                                   : static_cast<std::int64_t>(raw);
@@ -131,7 +138,7 @@ std::string FixedText(double v) {
 std::optional<double> Fields::Fixed(std::string_view label, unsigned bytes, unsigned fracBits, bool isSigned) {
     if (!Take(label, bytes)) return std::nullopt;
     const std::uint64_t pos = Pos();
-    const std::uint64_t raw = Peek(pos, bytes);
+    const std::uint64_t raw = PeekNumber(pos, bytes);
     const unsigned bits = 8 * bytes;
     double v = static_cast<double>(raw);
     if (isSigned && bits < 64 && (raw >> (bits - 1)) != 0) v -= std::ldexp(1.0, static_cast<int>(bits));

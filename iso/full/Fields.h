@@ -35,6 +35,8 @@ public:
     Fields& operator=(const Fields&) = delete;
 
     const RegionalSettings& Settings() const { return rs_; }
+    // RIFF stores numbers little-endian; four-character codes stay in file order.
+    void SetLittleEndian(bool on) { littleEndian_ = on; }
 
     // ---- The cursor, in body bytes (bit reads move it by bits) ----
     std::uint64_t Pos() const { return bit_ / 8; }
@@ -126,6 +128,7 @@ private:
     };
     bool Take(std::string_view label, std::uint64_t bytes);
     void Add(std::string_view label, std::string text, ByteRange range);
+    std::uint64_t PeekNumber(std::uint64_t pos, unsigned bytes) const;
 
     DocumentView& view_;
     const RegionalSettings& rs_;
@@ -134,6 +137,7 @@ private:
     std::uint64_t declared_ = 0;
     std::uint64_t bit_ = 0;
     bool cut_ = false;
+    bool littleEndian_ = false;
     std::vector<Item> items_;
     std::string scratch_;
 };

@@ -8,6 +8,7 @@
 #include "common/FileSource.h"
 #include "common/Formatters.h"
 #include "iso/full/FullParse.h"
+#include "avi/full/AviFull.h"
 
 namespace kestrova::test {
 namespace {
@@ -215,10 +216,16 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
     FileSource file(doc.FilePath());
     const std::uint64_t fileSize = doc.FileSize();
     const Pane& pane = doc.BoxDescriptionPane();
-    const bool fullView = doc.Full() != nullptr;
+    const bool fullView = doc.Full() != nullptr || doc.AviFull() != nullptr;
+    // RIFF numbers are little-endian.
+    const bool littleEndian = doc.AviFull() != nullptr;
     std::optional<ByteRange> box;
-    if (fullView && doc.ClickedNode() >= 1) {
+    if (doc.Full() && doc.ClickedNode() >= 1) {
         const full::FullRecord& rec = doc.Full()->records[static_cast<std::size_t>(doc.ClickedNode() - 1)];
+        box = ByteRange{rec.offset, rec.extent};
+    }
+    if (doc.AviFull() && doc.ClickedNode() >= 1) {
+        const full::AviFullRecord& rec = doc.AviFull()->records[static_cast<std::size_t>(doc.ClickedNode() - 1)];
         box = ByteRange{rec.offset, rec.extent};
     }
     for (std::size_t i = 0; i < pane.Lines().size(); ++i) {
@@ -252,6 +259,8 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
             file.ReadSmall(r.offset, bytes.data(), bytes.size());
             std::uint64_t number = 0;
             if (r.HasBits()) number = RangeBits(bytes, r);
+            else if (littleEndian)
+                for (std::size_t k = bytes.size(); k-- > 0;) number = number << 8 | bytes[k];
             else
                 for (const std::uint8_t b : bytes) number = number << 8 | b;
             if (*value != number && !CodedValue(*value, bytes, r)) {

@@ -124,7 +124,12 @@ TEST(AviSamples, WhatCannotBePlacedIsLeftOutAndSaid) {
          {1},
          {},
          {"1 idx1 entries name streams that have no stream header"}},
-        {"no index", TwoStreamAvi(kChunks, {}, false), {}, {}, {"the file has no idx1 index: no sample can be placed"}},
+        {"no index: movi is scanned",
+         TwoStreamAvi(kChunks, {}, false),
+         {1, 2, 3, 4},
+         {},
+         {"no index: samples found by scanning movi",
+          "the scan has no key-frame information: scanned samples are not marked as key"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
