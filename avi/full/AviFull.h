@@ -38,6 +38,7 @@ struct AviStreamSummary {
     std::uint32_t sampleSize = 0;
     std::uint64_t avgBytesPerSec = 0;
     std::uint64_t keyFrames = 0;
+    std::uint32_t bitsPerPixel = 0;  // biBitCount
     std::string sampleSource;   // "OpenDML index", "idx1", "scan of movi"
     std::optional<bool> vbr;
 };

@@ -52,7 +52,7 @@ void FillVideo(AviStreamSummary& s, const ByteReader& f) {
     t.entryHeight = static_cast<std::uint32_t>(std::abs(static_cast<std::int32_t>(f.U32LE(8))));
     t.entryType = f.Fourcc(16);
     t.codecName = AviVideoCodecName(t.entryType);
-    if (const std::uint32_t bits = f.U16LE(14)) t.bitDepth = bits;
+    s.bitsPerPixel = f.U16LE(14);
 }
 
 void FillAudio(AviStreamSummary& s, const ByteReader& f, std::size_t length) {
@@ -187,14 +187,17 @@ void DisplayAviFullInfo(DocumentView& view, const AviFullParse& parse) {
             if (t.frameRate)
                 line("Frame rate", std::to_string(t.frameRate->num) + "/" + std::to_string(t.frameRate->den) + " (" +
                                        Dec(static_cast<double>(t.frameRate->num) / static_cast<double>(t.frameRate->den), 3) + " fps)");
-            if (t.bitDepth) line("Bits per pixel", std::to_string(*t.bitDepth));
+            if (a.bitsPerPixel) line("Bits per pixel", std::to_string(a.bitsPerPixel));
         } else if (audio) {
             line("Format", (t.codecName.empty() ? std::string("unknown") : t.codecName) + " (tag " + Hex16Text(a.formatTag) + ")");
             if (t.channels) line("Channels", std::to_string(*t.channels) + (t.channelLayout.empty() ? "" : " (" + t.channelLayout + ")"));
             if (t.sampleRate) line("Sample rate", std::to_string(*t.sampleRate) + " Hz");
             if (t.bitsPerSample) line("Bits per sample", std::to_string(*t.bitsPerSample));
             line("Declared bit rate", GroupedText(a.avgBytesPerSec * 8, rs) + " bit/s");
-            if (a.vbr) line("Bit rate mode", *a.vbr ? "VBR (dwSampleSize 0, one block of nBlockAlign samples a chunk)" : "CBR");
+            // What the stream header says of the chunks, not how the encoder spent its bits.
+            if (a.vbr)
+                line("Chunk layout", *a.vbr ? "VBR: dwSampleSize 0, one block (nBlockAlign " + std::to_string(a.blockAlign) + ") a chunk"
+                                           : "CBR: dwSampleSize " + std::to_string(a.sampleSize));
         }
         if (const auto seconds = t.MediaSeconds()) line("Duration", Dec(*seconds, 3) + " s");
         if (t.sampleCount) {
