@@ -9,7 +9,9 @@
 #include "iso/full/FullParse.h"
 #include "shell/Document.h"
 #include "shell/StreamSamples.h"
+#include "AviFixtures.h"
 #include "IsoFixtures.h"
+#include "avi/full/AviFull.h"
 #include "support/RangeChecker.h"
 
 namespace kestrova {
@@ -115,6 +117,84 @@ TEST(Robustness, MutatedIsoFilesOpenAndDescribe) {
                         ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
                         ASSERT_GE(t.samples[i].dts, t.samples[i - 1].dts);
                     }
+            }
+            if (HasFatalFailure()) FAIL() << "round " << round;
+        }
+    }
+}
+
+// Every chunk the full view of AVI decodes: OpenDML indexes, the format
+// extensions, vprp, a palette, rec lists, odd sizes, idx1 and INFO.
+Bytes WellFormedAvi() {
+    StreamHeaderFields audio;
+    audio.type = "auds";
+    const Bytes extensible = Chunk("strf", Cat({LE16(0xFFFE), LE16(2), LE32(48000), LE32(192000), LE16(4), LE16(16), LE16(22),
+                                                LE16(16), LE32(3), Bytes{1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71}}));
+    const Bytes palette = Chunk("strf", Cat({LE32(40), LE32(8), LE32(8), LE16(1), LE16(2), LE32(0), LE32(0), LE32(0), LE32(0),
+                                             LE32(4), LE32(0), Zeros(16)}));
+    const Bytes superIndex = Chunk("indx", Cat({LE16(4), U8(0), U8(0), LE32(1), Text("00dc"), Zeros(12),
+                                                LE32(0), LE32(0), LE32(40), LE32(2)}));
+    const Bytes vprp = Chunk("vprp", Cat({LE32(1), LE32(1), LE32(25), LE32(8), LE32(8), LE32(0x00040003), LE32(8), LE32(8),
+                                          LE32(2), Zeros(64)}));
+    const Bytes hdrl = List("LIST", "hdrl", {Avih(), List("LIST", "strl", {Strh(), palette, superIndex, vprp,
+                                                                           Chunk("strn", Cat({Text("video"), Bytes{0}}))}),
+                                             List("LIST", "strl", {Strh(audio), extensible, Chunk("strd", Zeros(5)), Bytes{0}}),
+                                             List("LIST", "odml", {Chunk("dmlh", LE32(2))})});
+    const Bytes ix = Chunk("ix00", Cat({LE16(3), U8(1), U8(1), LE32(2), Text("00dc"), LE32(0), LE32(0), LE32(0),
+                                        LE32(0), LE32(3), LE32(1), LE32(0), LE32(0x80000002), LE32(0)}));
+    const Bytes movi = List("LIST", "movi", {Chunk("00dc", Bytes(3, 1)), Bytes{0},
+                                             List("LIST", "rec ", {Chunk("01wb", Bytes(4, 2)), Chunk("00dc", Bytes(2, 3))}), ix});
+    Bytes file = Chunk("RIFF", Cat({Text("AVI "), hdrl, List("LIST", "INFO", {Chunk("INAM", Cat({Text("t"), Bytes{0}}))}), movi,
+                                    Idx1({IndexEntry("00dc", 0x10, 4, 3), IndexEntry("01wb", 0x10, 24, 4)})}));
+    // The super index points at ix00, whose base is the movi list.
+    const auto at = [&](const std::string& id) {
+        return static_cast<std::uint32_t>(std::search(file.begin(), file.end(), id.begin(), id.end()) - file.begin());
+    };
+    const std::uint32_t ixAt = at("ix00"), moviAt = at("movi") - 8;
+    const std::uint32_t indxEntry = at("indx") + 8 + 24;
+    std::copy_n(LE32(ixAt).begin(), 4, file.begin() + indxEntry);
+    std::copy_n(LE32(moviAt).begin(), 4, file.begin() + ixAt + 20);
+    std::copy_n(LE32(moviAt + 20).begin(), 4, file.begin() + ixAt + 32);
+    return file;
+}
+
+TEST(Robustness, MutatedAviFilesOpenAndDescribe) {
+    std::mt19937 rng(20261209);
+    const Bytes base = WellFormedAvi();
+    for (int round = 0; round < 300; ++round) {
+        Bytes bytes = base;
+        if (round != 0) Mutate(bytes, rng);
+        TempFile f(bytes, "mutated.avi");
+        for (const ViewKind view : {ViewKind::Classic, ViewKind::Full}) {
+            Document doc;
+            doc.SetView(view);
+            doc.OpenFile(f.Path());
+            CheckConsistent(doc);
+            if (const full::AviFullParse* parse = doc.AviFull()) {
+                ASSERT_EQ(parse->records.size() + 1, doc.Tree().Count());
+                for (const full::AviFullRecord& r : parse->records) {
+                    ASSERT_LE(r.offset + r.extent, doc.FileSize());
+                    if (r.parent < 0) continue;
+                    const full::AviFullRecord& p = parse->records[static_cast<std::size_t>(r.parent)];
+                    ASSERT_GE(r.offset, p.offset + 12);
+                    ASSERT_LE(r.offset, p.offset + p.extent);
+                }
+            }
+            const std::vector<std::string> ranges = CheckDescriptionRanges(doc);
+            EXPECT_TRUE(ranges.empty()) << "round " << round << ": " << ranges.front();
+            if (const std::optional<SampleList> list = BuildDocumentSampleList(doc)) {
+                for (const SampleTrack& t : list->tracks) {
+                    for (std::size_t i = 0; i < t.samples.size(); ++i) {
+                        ASSERT_LE(t.samples[i].offset, doc.FileSize());
+                        if (i > 0) ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
+                    }
+                    if (!t.samples.empty()) {
+                        ClickSampleSource(doc, t, t.samples.front());
+                        ClickSampleSource(doc, t, t.samples.back());
+                    }
+                }
+                if (round == 0)
+                    EXPECT_EQ(list->tracks.size(), 2u);
             }
             if (HasFatalFailure()) FAIL() << "round " << round;
         }
