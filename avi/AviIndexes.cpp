@@ -194,6 +194,7 @@ private:
                 v.key = (dwSize & 0x80000000u) == 0;
                 v.origin = AviSampleOrigin::StandardIndex;
                 v.entryOffset = first + stride * (k + j);
+                v.more = count - (k + j) - 1;
                 if (!InMovi(v.dataOffset, v.size)) {
                     ++outside_[stream];
                     ++ordinals_[stream];  // samples keep their number in the index
@@ -430,6 +431,10 @@ AviSamples ReadAviSamples(FileSource& file, const AviLayout& layout) {
                 out.origins[v.stream] = v.origin;
             }
             const std::uint32_t scale = layout.streams[v.stream].scale;
+            std::vector<Sample>& samples = list.tracks[v.stream].samples;
+            // An ix## chunk's entry count, bounded by its bytes in the file, sizes the list ahead.
+            if (v.more > samples.capacity() - samples.size())
+                samples.reserve(std::max<std::size_t>(samples.size() + 1 + v.more, 2 * samples.capacity()));
             Sample s;
             s.offset = v.dataOffset;
             s.dts = v.ordinal * scale;
@@ -437,7 +442,7 @@ AviSamples ReadAviSamples(FileSource& file, const AviLayout& layout) {
             s.duration = scale;
             s.number = static_cast<std::uint32_t>(v.ordinal + 1);
             s.key = v.key;
-            list.tracks[v.stream].samples.push_back(s);
+            samples.push_back(s);
             return true;
         },
         &list);

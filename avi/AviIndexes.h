@@ -63,6 +63,7 @@ struct AviSampleVisit {
     bool key = false;
     AviSampleOrigin origin = AviSampleOrigin::Scan;
     std::uint64_t entryOffset = 0;  // the index entry (none for a scanned chunk)
+    std::uint64_t more = 0;         // entries of its stream that follow in the same ix## chunk
 };
 
 // Every placed sample of every stream; stops when visit returns false. Notes

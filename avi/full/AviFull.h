@@ -59,6 +59,9 @@ struct AviFullParse {
     std::uint64_t fileSize = 0;
     std::vector<AviFullRecord> records;
     bool recordLimitReached = false;
+    // The data chunks of movi in file order, and how often their stream changes.
+    std::uint64_t dataChunks = 0;
+    std::uint64_t streamChanges = 0;
     AviLayout layout;
     AviFullSummary summary;
 };

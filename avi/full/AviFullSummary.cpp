@@ -100,8 +100,26 @@ void BuildAviFullSummary(FileSource& file, AviFullParse& parse) {
     if (superIndexes) sum.indexes.push_back("indx in " + std::to_string(superIndexes) + (superIndexes == 1 ? " stream" : " streams"));
     if (standardIndexes) sum.indexes.push_back(GroupedText(standardIndexes, RegionalSettings{}) + " ix## chunks");
 
-    AviSamples samples = ReadAviSamples(file, layout);
-    sum.notes = samples.list.notes;
+    // Counted as the samples are visited: nothing is kept per sample.
+    struct Counts {
+        std::uint64_t samples = 0, keys = 0, bytes = 0;
+        std::optional<AviSampleOrigin> origin;
+    };
+    std::vector<Counts> counts(layout.streams.size());
+    SampleList notes;
+    notes.tracks.resize(layout.streams.size());
+    VisitAviSamples(
+        file, layout,
+        [&](const AviSampleVisit& v) {
+            Counts& c = counts[v.stream];
+            ++c.samples;
+            c.keys += v.key;
+            c.bytes += v.size;
+            if (!c.origin) c.origin = v.origin;
+            return true;
+        },
+        &notes);
+    sum.notes = notes.notes;
     for (std::size_t n = 0; n < layout.streams.size(); ++n) {
         const AviStreamLayout& st = layout.streams[n];
         AviStreamSummary& s = sum.streams.emplace_back();
@@ -120,34 +138,25 @@ void BuildAviFullSummary(FileSource& file, AviFullParse& parse) {
             const std::uint64_t g = std::gcd(std::uint64_t{st.rate}, std::uint64_t{st.scale});
             t.frameRate = Ratio{st.rate / g, st.scale / g};
         }
-        const SampleTrack& track = samples.list.tracks[n];
-        std::uint64_t bytes = 0;
-        for (const Sample& x : track.samples) {
-            bytes += x.size;
-            s.keyFrames += x.key;
-        }
-        t.sampleCount = track.samples.size();
-        t.syncSampleCount = s.keyFrames;
-        t.totalBytes = bytes;
-        s.sampleSource = track.samples.empty() ? "" : SourceText(samples.origins[n]);
+        const Counts& c = counts[n];
+        s.keyFrames = c.keys;
+        t.sampleCount = c.samples;
+        t.syncSampleCount = c.keys;
+        t.totalBytes = c.bytes;
+        s.sampleSource = c.origin ? SourceText(*c.origin) : "";
         // Frames (or audio blocks) times their duration; a constant-size audio stream counts bytes.
-        std::uint64_t units = track.samples.size();
-        if (st.fccType == kAuds && st.sampleSize != 0) units = bytes / st.sampleSize;
+        std::uint64_t units = c.samples;
+        if (st.fccType == kAuds && st.sampleSize != 0) units = c.bytes / st.sampleSize;
         if (st.rate != 0) t.mediaDuration = units * st.scale;
         if (st.fccType == kAuds) s.vbr = st.sampleSize == 0 && s.blockAlign > 1;
     }
-    // Interleaving: how often the data moves from one stream to another, in file order.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
-    for (const SampleTrack& t : samples.list.tracks)
-        for (const Sample& x : t.samples) order.emplace_back(x.offset, t.id);
-    std::sort(order.begin(), order.end());
-    std::uint64_t changes = 0;
-    for (std::size_t k = 1; k < order.size(); ++k) changes += order[k].second != order[k - 1].second;
-    const std::size_t withSamples = static_cast<std::size_t>(
-        std::count_if(samples.list.tracks.begin(), samples.list.tracks.end(), [](const SampleTrack& t) { return !t.samples.empty(); }));
+    // Interleaving: how often movi's data moves from one stream to another, in file order.
+    const std::size_t withSamples =
+        static_cast<std::size_t>(std::count_if(counts.begin(), counts.end(), [](const Counts& c) { return c.samples != 0; }));
+    const std::uint64_t changes = parse.streamChanges;
     if (withSamples < 2) sum.interleaving = "one stream";
     else
-        sum.interleaving = (changes * 4 >= order.size() ? "interleaved" : changes + 1 <= withSamples ? "not interleaved" : "partly interleaved") +
+        sum.interleaving = (changes * 4 >= parse.dataChunks ? "interleaved" : changes + 1 <= withSamples ? "not interleaved" : "partly interleaved") +
                            std::string(": the data changes stream ") + GroupedText(changes, RegionalSettings{}) + " times";
 }
 

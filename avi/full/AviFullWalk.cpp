@@ -40,6 +40,7 @@ void WalkAviFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, AviFu
     parse.layout = ReadAviLayout(file);
     std::vector<bool> shown(100, false);  // streams whose first data chunk has a node
     std::int32_t strlCount = 0;
+    std::int32_t lastDataStream = -1;
     std::vector<Level> stack{{0, fileSize, -1, tree.LastNode, false, -1}};
     while (!stack.empty()) {
         Level& level = stack.back();
@@ -64,6 +65,11 @@ void WalkAviFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, AviFu
         std::int32_t stream = level.stream;
         if (dataId) stream = static_cast<std::int32_t>(((id >> 24) - '0') * 10 + (((id >> 16) & 0xFF) - '0'));
         if (indexId) stream = static_cast<std::int32_t>((((id >> 8) & 0xFF) - '0') * 10 + ((id & 0xFF) - '0'));
+        if (level.inMovi && dataId) {
+            ++parse.dataChunks;
+            if (lastDataStream >= 0 && stream != lastDataStream) ++parse.streamChanges;
+            lastDataStream = stream;
+        }
         if (level.inMovi) {
             // The other data chunks are reached through the indexes and the samples.
             const bool rec = isList && type == kRec;
