@@ -57,10 +57,39 @@ std::string MakeTwoHourMp4() {
     return fs::exists(target, ec) ? target.string() : std::string{};
 }
 
+// The two-hour file remuxed by stream copy with these mp4 options.
+std::string Remux(const std::string& name, const std::string& options) {
+    const std::string& source = TwoHourMp4Path();
+    if (source.empty()) return {};
+    const fs::path dir = KESTROVA_BENCH_FILES_DIR;
+    const fs::path target = dir / name;
+    std::error_code ec;
+    if (fs::exists(target, ec)) return target.string();
+    const fs::path partial = dir / ("partial-" + name);
+    if (!RunQuiet("ffmpeg -y -i " + Quote(source) + " -c copy " + options + " -f mp4 " + Quote(partial.string()))) {
+        std::fprintf(stderr, "ffmpeg could not make %s\n", target.string().c_str());
+        return {};
+    }
+    fs::rename(partial, target, ec);
+    return fs::exists(target, ec) ? target.string() : std::string{};
+}
+
 }  // namespace
 
 const std::string& TwoHourMp4Path() {
     static const std::string path = MakeTwoHourMp4();
+    return path;
+}
+
+const std::string& TwoHourFragmentedMp4Path() {
+    static const std::string path =
+        Remux("two-hours-fragmented.mp4", "-movflags frag_keyframe+empty_moov+default_base_moof");
+    return path;
+}
+
+const std::string& LongRunsMp4Path() {
+    static const std::string path =
+        Remux("long-runs.mp4", "-t 120 -movflags empty_moov+default_base_moof -frag_duration 40000000");
     return path;
 }
 

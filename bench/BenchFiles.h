@@ -11,4 +11,11 @@ namespace kestrova::bench {
 // when ffmpeg is missing or fails; the reason then goes to standard error.
 const std::string& TwoHourMp4Path();
 
+// The two-hour MP4 remuxed into fragments, one moof per key frame (every two
+// seconds: about 3,600 moofs) with default-base-is-moof.
+const std::string& TwoHourFragmentedMp4Path();
+
+// Its first two minutes in fragments of 40 seconds: runs of 1,000 video samples.
+const std::string& LongRunsMp4Path();
+
 }  // namespace kestrova::bench

@@ -55,6 +55,34 @@ void BM_GraphCtrlGToAudioTrackDrawn(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphCtrlGToAudioTrackDrawn)->Unit(benchmark::kMillisecond);
 
+// The same on the two-hour file in fragments: every sample comes from a trun.
+void BM_GraphCtrlGFragmentedDrawn(benchmark::State& state) {
+    const std::string& path = bench::TwoHourFragmentedMp4Path();
+    if (path.empty()) return state.SkipWithError("the fragmented file could not be made");
+    static TParserMain* w = [&] {
+        auto* window = new TParserMain(RegionalSettings{});
+        window->show();
+        window->OpenFile(QString::fromStdString(path));
+        return window;
+    }();
+    std::size_t samples = 0;
+    for (auto _ : state) {
+        w->StreamGraph1->trigger();
+        StreamGraphWindow* g = w->GraphWindow();
+        const int audio = AudioTrack(*g);
+        if (audio < 0) return state.SkipWithError("no audio track");
+        g->ChooseTrack(audio);
+        const QImage shown = g->grab().toImage();
+        benchmark::DoNotOptimize(shown.constBits());
+        samples = g->Graph->Track()->samples.size();
+        state.PauseTiming();
+        g->close();
+        state.ResumeTiming();
+    }
+    state.counters["samples"] = static_cast<double>(samples);
+}
+BENCHMARK(BM_GraphCtrlGFragmentedDrawn)->Unit(benchmark::kMillisecond);
+
 // Redraws of the audio track: 0 zooms in and out around the middle, 1 pans at a
 // tenth of the full view, 2 pans at a twentieth of it.
 void BM_GraphRedraw(benchmark::State& state) {

@@ -18,11 +18,15 @@ void WriteSamplesCsv(const SampleList& list, std::ostream& out) {
             line.clear();
             put(track.id, ',');
             put(s.number, ',');
-            put(s.dts, ',');
+            const auto known = [&](std::uint64_t v, std::uint64_t unknown) {
+                if (v != unknown) put(v, ',');
+                else line += ',';
+            };
+            known(s.dts, kUnknownSamplePlace);
             put(track.timescale, ',');
-            put(s.duration, ',');
-            put(s.size, ',');
-            put(s.offset, ',');
+            known(s.duration, kUnknownSampleValue);
+            known(s.size, kUnknownSampleValue);
+            known(s.offset, kUnknownSamplePlace);
             put(s.key, '\n');
             out << line;
         }

@@ -38,6 +38,12 @@ static_assert(sizeof(Sample) == 28);
 // more are cut here and a note says so.
 inline constexpr std::uint64_t kMaxListedSamples = 12'582'912;
 
+// A value the file does not give (a default kept in an initialisation segment
+// that was not read): a sample's size or duration, and every later offset or
+// time of its run. The lists leave it empty and the graph does not draw it.
+inline constexpr std::uint32_t kUnknownSampleValue = 0xFFFFFFFF;
+inline constexpr std::uint64_t kUnknownSamplePlace = ~std::uint64_t{0};
+
 struct SampleTrack {
     std::uint32_t id = 0;         // tkhd track ID, or the AVI stream number
     std::uint32_t kind = 0;       // hdlr handler type, or the AVI fccType (fourcc, file order)
@@ -51,6 +57,8 @@ struct SampleTrack {
     // The table node has one line per sample ("   Sample #n" of stsz); false for a
     // constant-size stsz, which has none.
     bool perSampleLines = false;
+    // Samples numbered past this come from movie fragments (trun), not the tables.
+    std::uint32_t movieSamples = 0;
 };
 
 struct SampleList {

@@ -272,6 +272,14 @@ private:
 
 }  // namespace
 
+void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList& list) {
+    const std::vector<TrackStart> starts = StartsOf(list);
+    for (std::size_t i = 0; i < list.tracks.size(); ++i)
+        list.tracks[i].movieSamples = static_cast<std::uint32_t>(starts[i].samples);
+    FragmentLayout layout = PlaceFragments(file, file.Size(), movie, starts, &list);
+    for (std::string& note : layout.notes) list.notes.push_back(std::move(note));
+}
+
 SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse) {
     SampleList list;
     std::uint64_t budget = kMaxListedSamples;
@@ -279,18 +287,7 @@ SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse) {
         SampleTrack& out = list.tracks.emplace_back();
         TrackExpansion(file, parse, track, out, budget).Run();
     }
-    std::uint64_t fragments = 0;
-    for (const BoxRecord& r : parse.records)
-        if (r.type == Fourcc("moof")) ++fragments;
-    if (fragments) {
-        std::uint64_t listed = 0;
-        for (const SampleTrack& t : list.tracks) listed += t.samples.size();
-        if (listed == 0)
-            list.notes.push_back("the samples of this file live in movie fragments (moof), which are not read");
-        else
-            list.notes.push_back(N(fragments) + " movie fragment" + (fragments == 1 ? " (moof) is" : "s (moof) are") +
-                                 " not read: their samples are not shown");
-    }
+    AddFragmentSamples(file, ReadMovieExtends(file, file.Size(), false), list);
     return list;
 }
 

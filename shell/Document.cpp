@@ -138,9 +138,16 @@ void Document::OpenFile() {
             full_ = std::make_unique<full::FullParse>();
             full::WalkFull(file, fileSize_, tree_, *full_);
             full_->summary = full::BuildFileSummary(file, *full_);
+            FileSource init;
+            const bool withInit = !initPath_.empty() && init.Open(initPath_);
+            full::ReadFragments(file, *full_, withInit ? &init : nullptr);
             recordCount_ = static_cast<std::uint32_t>(full_->records.size());
             full::DisplayFullFileInfo(*this, *full_);
             if (full_->recordLimitReached) status_ += " - only the first 1,000,000 boxes are shown";
+            if (!initPath_.empty() && !withInit) status_ += " - the initialisation segment cannot be opened: " + initPath_;
+            const std::vector<std::string>& notes = full_->fragments.notes;
+            for (std::size_t i = 0; i < notes.size() && i < 3; ++i) status_ += " - " + notes[i];
+            if (notes.size() > 3) status_ += " - and " + std::to_string(notes.size() - 3) + " more notes on the fragments";
             if (full_->depthLimitReached)
                 status_ += " - nesting stops at depth " + std::to_string(full::kMaxDepth);
             return;

@@ -67,6 +67,17 @@ public:
         OpenFile();
     }
     void Reload() { OpenFile(); }
+    // A media segment's initialisation segment: the full view reads the
+    // tracks, defaults and timescales of the segment's fragments from it.
+    // Kept until set again; empty for none.
+    void SetInitialisationPath(std::string path) { initPath_ = std::move(path); }
+    const std::string& InitialisationPath() const { return initPath_; }
+    // Opens a media segment in the full view with its initialisation segment.
+    void OpenSegment(const std::string& segment, std::string init) {
+        view_ = ViewKind::Full;
+        initPath_ = std::move(init);
+        OpenFile(segment);
+    }
     // Reopens the file in the other view and selects the node of the same
     // offset and type there, else the root. Without a file only the view changes.
     void SetView(ViewKind view);
@@ -112,6 +123,8 @@ public:
     // The lit bytes the dump shows, as "00 00 00 14"; "" when none.
     std::string HighlightedBytesText() const;
     const std::string& FilePath() const { return filePath_; }
+    // How many digits the Offset entry takes: sixteen while a file past 4 GiB is open.
+    std::size_t OffsetEditMaxLength() const { return fileSize_ > 0xFFFFFFFFull ? 16 : kOffsetEditMaxLength; }
     const std::string& FileName() const { return fileName_; }
     std::uint64_t FileSize() const { return fileSize_; }
     std::uint32_t RecordCount() const { return recordCount_; }
@@ -178,6 +191,7 @@ private:
     RegionalSettings settings_;
     std::string dialogFileName_;
     std::string filePath_;
+    std::string initPath_;
     std::string fileName_;
     std::uint64_t fileSize_ = 0;
     std::uint32_t fileKind_ = 0;

@@ -11,10 +11,11 @@ const char* const kHexDumpSeparator =
     "--------------------------------------------------------- ; ----------------";
 
 std::string HexDumpRow(std::span<const std::uint8_t> bytes, std::uint64_t rowAddress, std::size_t first,
-                       std::size_t count, unsigned firstColumn) {
+                       std::size_t count, unsigned firstColumn, int addressDigits) {
     static const char digits[] = "0123456789ABCDEF";
     char address[24];
-    const int n = std::snprintf(address, sizeof address, "%08llX:", static_cast<unsigned long long>(rowAddress));
+    const int n = std::snprintf(address, sizeof address, "%0*llX:", addressDigits,
+                                static_cast<unsigned long long>(rowAddress));
     std::string row(address, static_cast<std::size_t>(n));
     row.reserve(row.size() + 48 + 3 + 16);
     for (unsigned col = 0; col < 16; ++col) {
@@ -40,8 +41,13 @@ void HexDump(std::span<const std::uint8_t> bytes, std::uint64_t start, std::size
              std::vector<std::string>& out) {
     if (length > bytes.size()) length = bytes.size();
     out.reserve(out.size() + length / 16 + 4);
-    out.emplace_back(kHexDumpHeader);
-    out.emplace_back(kHexDumpSeparator);
+    // One address width for the whole dump: the last row's, at least eight digits.
+    int addressDigits = 8;
+    if (length > 0)
+        for (std::uint64_t last = (start + length - 1) >> 32; last != 0; last >>= 4) ++addressDigits;
+    const std::string widen(static_cast<std::size_t>(addressDigits - 8), addressDigits > 8 ? ' ' : '-');
+    out.emplace_back(widen + kHexDumpHeader);
+    out.emplace_back(std::string(widen.size(), '-') + kHexDumpSeparator);
     std::size_t done = 0;
     while (done < length) {
         const std::uint64_t address = start + done;
@@ -49,7 +55,7 @@ void HexDump(std::span<const std::uint8_t> bytes, std::uint64_t start, std::size
         const unsigned column = static_cast<unsigned>(address - rowAddress);
         std::size_t count = 16 - column;
         if (count > length - done) count = length - done;
-        out.push_back(HexDumpRow(bytes, rowAddress, done, count, column));
+        out.push_back(HexDumpRow(bytes, rowAddress, done, count, column, addressDigits));
         done += count;
     }
 }

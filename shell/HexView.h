@@ -15,10 +15,13 @@ inline constexpr std::uint64_t kHexReadLimit = 0x100000;
 extern const char* const kHexDumpHeader;
 extern const char* const kHexDumpSeparator;
 
-// One row: bytes[first .. first + count) standing from column (rowAddress + first's column).
+// One row: bytes[first .. first + count) standing from column (rowAddress + first's column),
+// its address written in at least addressDigits digits.
 std::string HexDumpRow(std::span<const std::uint8_t> bytes, std::uint64_t rowAddress, std::size_t first,
-                       std::size_t count, unsigned firstColumn);
+                       std::size_t count, unsigned firstColumn, int addressDigits = 8);
 // Appends the header, the separator and the rows for bytes that start at address start.
+// Every row has the address width of the last; past eight digits the header
+// and separator widen with it.
 void HexDump(std::span<const std::uint8_t> bytes, std::uint64_t start, std::size_t length,
              std::vector<std::string>& out);
 

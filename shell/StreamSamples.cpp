@@ -25,8 +25,19 @@ std::optional<SampleList> FullViewSampleList(FileSource& file, const Document& d
     NodeList tree;
     tree.Reset(std::string());
     SampleList list;
+    FileSource init;
+    if (!doc.InitialisationPath().empty() && init.Open(doc.InitialisationPath())) {
+        // The tracks are the initialisation segment's; the tree holds none of their tables.
+        IsoParse initParse;
+        if (ParseIsoFile(init, init.Size(), tree, initParse) != 0) list = BuildIsoSampleList(init, initParse);
+        for (SampleTrack& t : list.tracks) t.tableNode = -1;
+        list.notes.clear();
+        AddFragmentSamples(file, ReadMovieExtends(init, init.Size(), true), list);
+        return list;
+    }
     if (ParseIsoFile(file, doc.FileSize(), tree, parse) == 0) {
-        list.notes.push_back("the samples of this file live in movie fragments (moof), which are not read");
+        // A media segment alone: its tracks are those its trafs name.
+        AddFragmentSamples(file, ReadMovieExtends(file, doc.FileSize(), false), list);
         return list;
     }
     list = BuildIsoSampleList(file, parse);
@@ -110,7 +121,49 @@ std::optional<SampleList> BuildDocumentSampleList(const Document& doc) {
     return BuildAviSampleList(file, *doc.Avi());
 }
 
+namespace {
+
+// Selects the trun line of a fragment sample (the full view), or its moof (the
+// classic view, where moof is a leaf); nullopt when the sample is the movie box's.
+std::optional<std::int64_t> ClickFragmentSample(Document& doc, const SampleTrack& track, const Sample& sample) {
+    if (sample.number <= track.movieSamples) return std::nullopt;
+    if (const full::FullParse* parse = doc.Full()) {
+        const PlacedRun* run = RunOfSample(parse->fragments, track.id, sample.number);
+        if (!run) return -1;
+        for (const full::FullRecord& r : parse->records) {
+            if (r.offset != run->trunOffset || r.type != Fourcc("trun")) continue;
+            doc.TreeView1Click(std::int64_t{r.index} + 1);
+            std::string prefix = "   sample ";
+            AppendEntryNumber(prefix, static_cast<std::int64_t>(sample.number - run->firstNumber));
+            const std::vector<std::string>& lines = doc.BoxDescriptionPane().Lines();
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (lines[i].compare(0, prefix.size(), prefix) != 0) continue;
+                doc.SelectLine(static_cast<std::int64_t>(i));
+                return static_cast<std::int64_t>(i);
+            }
+            return -1;
+        }
+        return -1;
+    }
+    if (!doc.Iso()) return std::nullopt;
+    FileSource file;
+    if (!file.Open(doc.FilePath())) return -1;
+    const FragmentLayout layout = PlaceFragments(file, doc.FileSize(), ReadMovieExtends(file, doc.FileSize(), false),
+                                                 {{track.id, track.timescale, 0, track.movieSamples}}, nullptr);
+    const PlacedRun* run = RunOfSample(layout, track.id, sample.number);
+    if (!run) return -1;
+    for (const BoxRecord& r : doc.Iso()->records)
+        if (r.offset == run->moofOffset && r.type == Fourcc("moof")) {
+            doc.TreeView1Click(std::int64_t{r.index} + 1);
+            break;
+        }
+    return -1;
+}
+
+}  // namespace
+
 std::int64_t ClickSampleSource(Document& doc, const SampleTrack& track, const Sample& sample) {
+    if (const std::optional<std::int64_t> line = ClickFragmentSample(doc, track, sample)) return *line;
     if (track.tableNode < 0) return -1;
     if (doc.AviFull()) return ClickAviFullSample(doc, track, sample);
     std::string prefix;

@@ -180,7 +180,7 @@ std::string RunDumpCommand(Document& document, const DumpCommand& command) {
     case DumpCommand::Kind::Click: document.TreeView1Click(command.index); break;
     case DumpCommand::Kind::ReadOffset:
         // Typed into the entries as a user would: the key filter and the length limits apply.
-        document.SetOffsetEditFromUser(TypeIntoEntry("", command.offset, kOffsetEditMaxLength));
+        document.SetOffsetEditFromUser(TypeIntoEntry("", command.offset, document.OffsetEditMaxLength()));
         document.SetSizeEditFromUser(TypeIntoEntry("", command.size, kSizeEditMaxLength));
         document.Button1Click();
         break;

@@ -97,7 +97,13 @@ int main(int argc, char** argv) {
     std::string file;
     bool fullView = false;
     app.add_flag("--json", json, "print one JSON object instead of text");
-    app.add_flag("--full", fullView, "open the file in the full view (every box decoded)");
+    CLI::Option* fullOption = app.add_flag("--full", fullView, "open the file in the full view (every box decoded)");
+    std::string initPath;
+    app.add_option("--init", initPath,
+                   "read the tracks, defaults and timescales of a media segment's fragments from its "
+                   "initialisation segment INIT (the tree stays the segment's)")
+        ->type_name("INIT")
+        ->needs(fullOption);
     CLI::Option* clickOption = app.add_option("--click", clicks, "click the tree node with absolute index N")
                                    ->type_name("N")
                                    ->allow_extra_args(false);
@@ -178,6 +184,7 @@ int main(int argc, char** argv) {
     kestrova::Document document;
     document.SetDialogFileName(file);
     if (fullView) document.SetView(kestrova::ViewKind::Full);
+    document.SetInitialisationPath(initPath);
 
     if (samples) {
         // What cannot be listed, and why, goes to standard error; the CSV stays a CSV.

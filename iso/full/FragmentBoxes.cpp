@@ -8,6 +8,7 @@
 
 #include "common/Formatters.h"
 #include "iso/full/Fields.h"
+#include "iso/Fragments.h"
 #include "iso/full/FullParse.h"
 
 namespace kestrova::full {
@@ -129,24 +130,157 @@ void DescribeTfdt(Fields& f, const BoxContext&) {
     Trailing(f);
 }
 
-void DescribeTrun(Fields& f, const BoxContext&) {
-    const auto [version, flags] = f.VersionFlags();
-    NameFlags(f, flags, {{0x1, "data-offset-present"},
-                         {0x4, "first-sample-flags-present"},
-                         {0x100, "sample-duration-present"},
-                         {0x200, "sample-size-present"},
-                         {0x400, "sample-flags-present"},
-                         {0x800, "sample-composition-time-offsets-present"}});
-    const auto count = f.U("sample_count", 4);
-    if (flags & 0x1) f.S("data_offset", 4);
-    if (flags & 0x4) SampleFlags(f, "first_sample_flags");
-    if (!count || f.Cut()) return;
+// The sample flags by name, in a run sample's line.
+void AppendFlagNames(std::string& s, std::uint32_t v) {
+    s += "is_leading " + std::to_string(v >> 26 & 3);
+    s += ", depends_on " + std::to_string(v >> 24 & 3);
+    s += ", is_depended_on " + std::to_string(v >> 22 & 3);
+    s += ", has_redundancy " + std::to_string(v >> 20 & 3);
+    s += ", padding " + std::to_string(v >> 17 & 7);
+    s += ", non-sync " + std::to_string(v >> 16 & 1);
+    s += ", degradation_priority " + std::to_string(v & 0xFFFF);
+}
+
+const char* SourceText(InheritedValue::From from) {
+    switch (from) {
+    case InheritedValue::From::Tfhd: return "(tfhd default)";
+    case InheritedValue::From::Trex: return "(trex default)";
+    case InheritedValue::From::InitTrex: return "(trex default, in the initialisation segment)";
+    case InheritedValue::From::FirstSampleFlags: return "(first_sample_flags)";
+    case InheritedValue::From::None: break;
+    }
+    return "(default in the initialisation segment)";
+}
+
+std::string RunStartText(const PlacedRun& run, const RegionalSettings& rs) {
+    std::string base;
+    switch (run.start) {
+    case PlacedRun::Start::BaseDataOffset: base = "the tfhd's base_data_offset"; break;
+    case PlacedRun::Start::MoofByFlag: base = "the first byte of the moof (default-base-is-moof)"; break;
+    case PlacedRun::Start::MoofFirstTraf: base = "the first byte of the moof (the moof's first traf)"; break;
+    case PlacedRun::Start::AfterPreviousTraf: base = "the end of the previous traf's data"; break;
+    case PlacedRun::Start::AfterPreviousRun: base = "the end of the previous run's data"; break;
+    }
+    return GroupedText(run.dataStart, rs) + " (" + base + (run.withDataOffset ? " + data_offset)" : ")");
+}
+
+// The line of each sample of a placed run: where and when it lies, and every
+// value it takes from a default on a sub-line with the default's bytes.
+void PlacedSamples(Fields& f, const PlacedRun& run, std::uint32_t flags, std::uint64_t count,
+                   std::optional<InheritedValue> firstFlags) {
+    const RegionalSettings& rs = f.Settings();
+    f.Derived("first sample at", RunStartText(run, rs), {});
+    if (run.dtsKnown)
+        f.Derived("first sample DTS", GroupedText(run.dtsStart, rs) +
+                                          (run.dtsFromTfdt ? " (tfdt)" : " (after the track's previous samples)"),
+                  {});
+    f.Derived("first sample in track", "#" + GroupedText(run.firstNumber, rs), {});
+    const unsigned size = 4 * ((flags >> 8 & 1) + (flags >> 9 & 1) + (flags >> 10 & 1) + (flags >> 11 & 1));
+    const auto body = f.Body();
+    std::uint64_t pos = f.Pos();
+    std::uint64_t offset = run.dataStart, dts = run.dtsStart;
+    bool offsetKnown = run.offsetKnown, dtsKnown = run.dtsKnown;
+    std::uint64_t lines = 0;
+    const auto inherited = [&](const char* name, const InheritedValue& v) {
+        std::string line = "      ";
+        line += name;
+        line += ": ";
+        ByteRange range;
+        if (v.Known()) {
+            AppendDecHex(line, v.value, HexWidth(4), rs);
+            line += ' ';
+            if (v.from != InheritedValue::From::InitTrex) range = {v.at, 4};
+        }
+        line += SourceText(v.from);
+        f.Raw(std::move(line), range);
+        ++lines;
+    };
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (lines >= kMaxLines) {
+            f.Heading("(only the first " + GroupedText(i, rs) + " samples are shown)");
+            break;
+        }
+        if (size > 0 && !f.Has(size)) {
+            f.MarkCut("sample #" + std::to_string(i + 1), size);
+            break;
+        }
+        std::uint64_t at = pos;
+        const auto own = [&]() {
+            const std::uint64_t v = Read(body, at, 4);
+            at += 4;
+            return static_cast<std::uint32_t>(v);
+        };
+        InheritedValue duration = run.duration, sampleSize = run.size, sampleFlags = run.flags;
+        bool ownDuration = false, ownSize = false, ownFlags = false;
+        if (flags & 0x100) duration.value = own(), ownDuration = true;
+        if (flags & 0x200) sampleSize.value = own(), ownSize = true;
+        if (flags & 0x400) sampleFlags.value = own(), ownFlags = true;
+        else if (i == 0 && firstFlags) sampleFlags = *firstFlags;
+        std::int64_t cto = 0;
+        const bool hasCto = flags & 0x800;
+        if (hasCto) cto = static_cast<std::int32_t>(own());
+
+        std::string& s = f.Scratch();
+        EntryStart(s, "sample", i);
+        s += "track sample #";
+        s += GroupedText(run.firstNumber + i, rs);
+        s += ", offset ";
+        s += offsetKnown ? GroupedText(offset, rs) : std::string("not known");
+        if (dtsKnown) {
+            s += ", DTS ";
+            s += GroupedText(dts, rs);
+            s += ", CTS ";
+            const std::int64_t cts = static_cast<std::int64_t>(dts) + cto;
+            s += cts < 0 ? "-" + GroupedText(static_cast<std::uint64_t>(-cts), rs) : GroupedText(static_cast<std::uint64_t>(cts), rs);
+        }
+        const auto value = [&](const char* name, const InheritedValue& v, bool mine) {
+            s += ", ";
+            s += name;
+            s += ' ';
+            if (mine) {
+                AppendDecHex(s, v.value, HexWidth(4), rs);
+            } else if (v.Known()) {
+                s += GroupedText(v.value, rs);
+                s += ' ';
+                s += SourceText(v.from);
+            } else {
+                s += SourceText(v.from);
+            }
+        };
+        value("sample_duration", duration, ownDuration);
+        value("sample_size", sampleSize, ownSize);
+        if (hasCto) {
+            s += ", sample_composition_time_offset ";
+            AppendSigned(s, static_cast<std::uint32_t>(cto), 4, rs);
+        }
+        value("sample_flags", sampleFlags, ownFlags);
+        if (sampleFlags.Known() || ownFlags) {
+            s += ": ";
+            AppendFlagNames(s, sampleFlags.value);
+        }
+        f.Raw(std::string(s), size > 0 ? f.Range(pos, size) : ByteRange{});
+        ++lines;
+        if (!ownDuration) inherited("sample_duration", duration);
+        if (!ownSize) inherited("sample_size", sampleSize);
+        if (!ownFlags) inherited("sample_flags", sampleFlags);
+
+        if (ownSize || sampleSize.Known()) offset += sampleSize.value;
+        else offsetKnown = false;
+        if (ownDuration || duration.Known()) dts += duration.value;
+        else dtsKnown = false;
+        pos += size;
+        f.Seek(pos);
+    }
+}
+
+// The records of a run that could not be placed, as they stand.
+void UnplacedSamples(Fields& f, std::uint32_t flags, std::uint64_t count) {
     const unsigned size = 4 * ((flags >> 8 & 1) + (flags >> 9 & 1) + (flags >> 10 & 1) + (flags >> 11 & 1));
     const auto body = f.Body();
     const RegionalSettings& rs = f.Settings();
     std::uint64_t pos = f.Pos();
     // An empty record takes no bytes, so such a run has nothing to list per sample.
-    for (std::uint64_t i = 0; size > 0 && i < *count; ++i) {
+    for (std::uint64_t i = 0; size > 0 && i < count; ++i) {
         if (i == kMaxLines) {
             f.Heading("(only the first " + GroupedText(kMaxLines, rs) + " samples are shown)");
             f.Seek(f.Size());
@@ -181,6 +315,37 @@ void DescribeTrun(Fields& f, const BoxContext&) {
         f.Raw(std::string(s), f.Range(pos, size));
         pos += size;
         f.Seek(pos);
+    }
+}
+
+void DescribeTrun(Fields& f, const BoxContext& ctx) {
+    const auto [version, flags] = f.VersionFlags();
+    NameFlags(f, flags, {{0x1, "data-offset-present"},
+                         {0x4, "first-sample-flags-present"},
+                         {0x100, "sample-duration-present"},
+                         {0x200, "sample-size-present"},
+                         {0x400, "sample-flags-present"},
+                         {0x800, "sample-composition-time-offsets-present"}});
+    const auto count = f.U("sample_count", 4);
+    if (flags & 0x1) f.S("data_offset", 4);
+    std::optional<InheritedValue> firstFlags;
+    if (flags & 0x4) {
+        const std::uint64_t at = f.Pos();
+        SampleFlags(f, "first_sample_flags");
+        if (!f.Cut())
+            firstFlags = InheritedValue{static_cast<std::uint32_t>(f.Peek(at, 4)), f.Range(at, 4).offset,
+                                        InheritedValue::From::FirstSampleFlags};
+    }
+    if (!count || f.Cut()) return;
+    const PlacedRun* run = ctx.parse.fragments.RunAt(ctx.record.offset);
+    if (run == nullptr) {
+        f.Heading("(this run is not placed in the file: it has no traf with a tfhd of a track the file knows)");
+        UnplacedSamples(f, flags, *count);
+    } else {
+        PlacedSamples(f, *run, flags, std::min<std::uint64_t>(*count, run->count), firstFlags);
+        if (run->count < *count)
+            f.Heading("(sample_count says " + GroupedText(*count, f.Settings()) + ": the box and the file hold " +
+                      GroupedText(run->count, f.Settings()) + ")");
     }
     Trailing(f);
 }

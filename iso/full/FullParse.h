@@ -12,6 +12,7 @@
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
 #include "common/NodeList.h"
+#include "iso/Fragments.h"
 #include "iso/full/FullSummary.h"
 
 namespace kestrova::full {
@@ -77,6 +78,9 @@ struct FullParse {
     bool recordLimitReached = false;
     bool depthLimitReached = false;
     FileSummary summary;  // worked out once after the walk
+    MovieExtends movie;        // the defaults of the fragments (the file's own, or its initialisation segment's)
+    FragmentLayout fragments;  // every track run placed, for the trun lines
+    bool withInit = false;     // movie came from an initialisation segment
 };
 
 // What a describer gets besides the field writer.
@@ -124,6 +128,11 @@ inline constexpr int kMaxDepth = 64;
 bool LooksLikeIsoStart(FileSource& file, std::uint64_t fileSize);
 // Walks the whole file; adds one node per box under the root node already in tree.
 void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse);
+
+// Places the movie fragments' samples and adds them to the summary. With init
+// (an initialisation segment), its movie gives the tracks, defaults and
+// timescales of a segment that has none of its own.
+void ReadFragments(FileSource& file, FullParse& parse, FileSource* init);
 
 // The description of the box of this node (1 or more), read from the file.
 void DescribeFullBox(DocumentView& view, FileSource& file, const FullParse& parse, std::int64_t nodeIndex);

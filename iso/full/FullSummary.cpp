@@ -587,6 +587,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         for (std::uint64_t i = 0; i < count; ++i) {
             const std::uint32_t n = r.U32BE(8 + 8 * i), delta = r.U32BE(12 + 8 * i);
             samples += n;
+            t.tableDuration += std::uint64_t{n} * delta;
             // A last entry of one sample often holds the stream's remainder; it does not make the rate variable.
             if (n == 0 || (i + 1 == count && n == 1 && count > 1)) continue;
             minDelta = minDelta == 0 ? delta : std::min(minDelta, delta);
@@ -742,6 +743,53 @@ FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
     return s;
 }
 
+void AddFragmentsToSummary(FileSummary& s, const FragmentLayout& layout, const MovieExtends& movie) {
+    s.fragments = layout.moofs;
+    s.segmentIndexes = layout.sidxs;
+    if (layout.moofs == 0) return;
+    for (const FragmentTotals& f : layout.totals) {
+        bool known = false;
+        for (const TrackSummary& t : s.tracks) known = known || t.trackId == f.trackId;
+        if (known) continue;
+        // A media segment read alone: its tracks are known by their IDs only.
+        TrackSummary& t = s.tracks.emplace_back();
+        t.trackId = f.trackId;
+        t.sampleCount = 0;
+        t.missing.push_back("no track box (trak): its codec and timescale are in the initialisation segment");
+    }
+    double longest = 0;
+    for (TrackSummary& t : s.tracks) {
+        if (const FragmentTotals* f = layout.TotalsOf(t.trackId)) {
+            const std::uint64_t inMovie = t.sampleCount.value_or(0);
+            t.syncSampleCount = (t.everySampleSync ? inMovie : t.syncSampleCount.value_or(0)) + f->syncSamples;
+            t.everySampleSync = false;
+            t.sampleCount = inMovie + f->samples;
+            t.totalBytes = t.totalBytes.value_or(0) + f->bytes;
+            // mdhd covers the movie box's samples only.
+            t.mediaDuration = t.tableDuration + f->duration;
+            if (t.handler == F("vide") && !t.frameRate && !t.variableFrameRate && t.timescale != 0 && f->minDuration != 0) {
+                if (f->minDuration == f->maxDuration) {
+                    t.frameRate = Reduced(t.timescale, f->minDuration);
+                } else {
+                    t.variableFrameRate = true;
+                    t.minFrameRate = static_cast<double>(t.timescale) / f->maxDuration;
+                    t.maxFrameRate = static_cast<double>(t.timescale) / f->minDuration;
+                }
+            }
+            std::erase(t.missing, std::string("no samples"));
+        }
+        if (const auto seconds = t.MediaSeconds()) longest = std::max(longest, *seconds);
+    }
+    if (movie.fragmentDuration && movie.movieTimescale != 0) {
+        s.movieDuration = movie.fragmentDuration;
+        s.movieTimescale = movie.movieTimescale;
+        s.durationSource = " (from mehd)";
+    } else if (longest > 0) {
+        s.movieDuration.reset();
+        s.samplesSeconds = longest;
+    }
+}
+
 void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
     const RegionalSettings& rs = view.Settings();
     const auto line = [&](const std::string& label, const std::string& value) {
@@ -760,7 +808,9 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
     }
     if (!s.hasMovie) line("Movie", "no movie box (moov)");
     if (s.movieDuration && s.movieTimescale != 0)
-        line("Duration", SecondsText(static_cast<double>(*s.movieDuration) / s.movieTimescale));
+        line("Duration", SecondsText(static_cast<double>(*s.movieDuration) / s.movieTimescale) + s.durationSource);
+    else if (s.samplesSeconds)
+        line("Duration", SecondsText(*s.samplesSeconds) + " (from the samples)");
     if (s.creationTime && *s.creationTime != 0) line("Created", UtcText1904(*s.creationTime));
     line("Tracks", std::to_string(s.tracks.size()));
     std::string fragmented = s.hasMvex ? "yes (mvex)" : "no";

@@ -10,6 +10,7 @@
 
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
+#include "iso/Fragments.h"
 
 namespace kestrova::full {
 
@@ -55,6 +56,7 @@ struct TrackSummary {
     // Timing and size.
     std::uint32_t timescale = 0;
     std::optional<std::uint64_t> mediaDuration;              // in timescale units
+    std::uint64_t tableDuration = 0;                         // the sum of the stts deltas
     std::optional<double> presentationSeconds;               // after the edit list
     std::optional<std::uint64_t> sampleCount;
     std::optional<std::uint64_t> syncSampleCount;            // none: every sample is a sync sample
@@ -85,12 +87,16 @@ struct FileSummary {
     std::optional<std::uint64_t> creationTime;  // seconds since 1904
     bool hasMovie = false;
     bool hasMvex = false;
+    std::string durationSource;                  // " (from mehd)" when the fragments' duration is mehd's
+    std::optional<double> samplesSeconds;        // a fragmented file's duration without mehd, from its samples
     std::uint64_t fragments = 0;                 // moof boxes
     std::uint64_t segmentIndexes = 0;            // sidx boxes
     std::vector<TrackSummary> tracks;
 };
 
 FileSummary BuildFileSummary(FileSource& file, const FullParse& parse);
+// Adds the samples of the fragments to the tracks they belong to.
+void AddFragmentsToSummary(FileSummary& summary, const FragmentLayout& layout, const MovieExtends& movie);
 void WriteSummaryLines(DocumentView& view, const FileSummary& summary);
 
 // ISO/IEC 14496-15 Annex E from the hvcC header fields.

@@ -14,6 +14,7 @@ public:
     HexEntry(int typingLimit, QWidget* parent = nullptr);
 
     int TypingLimit() const { return typingLimit_; }
+    void SetTypingLimit(int limit) { typingLimit_ = limit; }
     // Sets a text of any length, as the program does.
     void SetProgramText(const QString& text);
 

@@ -88,6 +88,15 @@ void StreamGraphWindow::SetSamples(SampleList list, const QString& fileName, boo
     // The view points into the list it replaces.
     Graph->SetTrack(nullptr);
     list_ = std::move(list);
+    for (SampleTrack& t : list_.tracks) {
+        // A sample whose time or size only an unread initialisation segment gives has no place to be drawn.
+        const auto unknown = std::erase_if(t.samples, [](const Sample& s) {
+            return s.dts == kUnknownSamplePlace || s.size == kUnknownSampleValue;
+        });
+        if (unknown > 0)
+            t.notes.push_back(Grouped(unknown).toStdString() +
+                              " samples are not drawn: their size or time is in the initialisation segment");
+    }
     setWindowTitle(QStringLiteral("Stream Graph - ") + fileName);
     QSignalBlocker block(TrackList);
     TrackList->clear();

@@ -31,7 +31,13 @@ void ClickEverything(kestrova::Document& doc) {
     }
     doc.Button1Click("0", "FFFFFF");
     doc.Button1Click("FFFFFFFF", "10");
-    (void)kestrova::BuildDocumentSampleList(doc);
+    // A double-click on a track's first and last sample: a table line, or a trun line of a fragment.
+    if (const auto list = kestrova::BuildDocumentSampleList(doc))
+        for (const kestrova::SampleTrack& track : list->tracks)
+            if (!track.samples.empty()) {
+                kestrova::ClickSampleSource(doc, track, track.samples.front());
+                kestrova::ClickSampleSource(doc, track, track.samples.back());
+            }
 }
 
 }  // namespace

@@ -1,0 +1,271 @@
+// Fragmented files ffmpeg makes, and those of the corpus, against
+// `ffprobe -show_packets`: every fragment sample's size, file offset, key flag
+// and decode time from `kestrova-dump --samples` in both views, and its
+// presentation time from the full view's trun lines.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <regex>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "iso/full/FullParse.h"
+#include "shell/Document.h"
+#include "support/Process.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using test::ShellQuote;
+
+struct Packet {
+    std::int64_t dts = 0, pts = 0;  // ours in the track's timescale; ffprobe's in the stream's time base
+    std::uint64_t size = 0, pos = 0;
+    bool key = false;
+};
+
+struct Track {
+    std::uint32_t id = 0;
+    std::int64_t timescale = 0;  // ours; ffprobe's time base as num/den
+    std::int64_t tbNum = 1, tbDen = 1;
+    std::string type;
+    std::vector<Packet> packets;
+};
+
+std::vector<Track> DumpSamples(const std::string& path, const std::string& options) {
+    const auto r = test::Run(std::string(KESTROVA_DUMP_PATH) + " --samples " + options + " " + ShellQuote(path));
+    EXPECT_EQ(r.exitCode, 0);
+    std::istringstream in(r.output);
+    std::string line;
+    std::getline(in, line);
+    std::vector<Track> tracks;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string f[8];
+        for (auto& field : f) std::getline(fields, field, ',');
+        const auto id = static_cast<std::uint32_t>(std::stoul(f[0]));
+        if (tracks.empty() || tracks.back().id != id) tracks.push_back({id, std::stoll(f[3])});
+        // A value only an unread initialisation segment gives is empty: -1 here, which no packet matches.
+        const auto value = [](const std::string& v) { return v.empty() ? -1 : std::stoll(v); };
+        tracks.back().packets.push_back({value(f[2]), 0, static_cast<std::uint64_t>(value(f[5])),
+                                         static_cast<std::uint64_t>(value(f[6])), f[7] == "1"});
+    }
+    return tracks;
+}
+
+std::vector<Track> Probe(const std::string& path) {
+    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_packets " + ShellQuote(path));
+    const Json probe = Json::parse(r.output, nullptr, false);
+    std::vector<Track> streams;
+    if (!probe.is_object()) return streams;
+    for (const Json& s : probe.value("streams", Json::array())) {
+        Track t;
+        t.id = static_cast<std::uint32_t>(s.contains("id") ? std::stoul(s["id"].get<std::string>(), nullptr, 16)
+                                                            : streams.size() + 1);
+        t.type = s.value("codec_type", "");
+        const std::string tb = s.value("time_base", "1/1");
+        t.tbNum = std::stoll(tb.substr(0, tb.find('/')));
+        t.tbDen = std::stoll(tb.substr(tb.find('/') + 1));
+        streams.push_back(t);
+    }
+    for (const Json& p : probe.value("packets", Json::array())) {
+        const auto index = p.value("stream_index", std::size_t{0});
+        if (index >= streams.size()) continue;
+        Packet packet;
+        packet.dts = p.value("dts", std::int64_t{0});
+        packet.pts = p.value("pts", packet.dts);
+        packet.size = std::stoull(p.value("size", std::string("0")));
+        packet.pos = std::stoull(p.value("pos", std::string("0")));
+        packet.key = p.value("flags", std::string("_")).front() == 'K';
+        streams[index].packets.push_back(packet);
+    }
+    return streams;
+}
+
+// (track, number in track) -> offset, DTS and CTS, from every trun line of the full view.
+std::map<std::pair<std::uint32_t, std::uint64_t>, Packet> TrunLines(const std::string& path, const std::string& init) {
+    static const std::regex line(
+        R"(^   sample #[0-9,]+ *: track sample #([0-9,]+), offset ([0-9,]+), DTS ([0-9,]+), CTS (-?[0-9,]+), .*sample_size ([0-9,]+))");
+    const auto number = [](std::string s) {
+        std::erase(s, ',');
+        return std::stoll(s);
+    };
+    std::map<std::pair<std::uint32_t, std::uint64_t>, Packet> out;
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.SetInitialisationPath(init);
+    doc.OpenFile(path);
+    for (const PlacedRun& run : doc.Full()->fragments.runs) {
+        for (const full::FullRecord& r : doc.Full()->records) {
+            if (r.offset != run.trunOffset) continue;
+            doc.TreeView1Click(std::int64_t{r.index} + 1);
+            for (const std::string& text : doc.BoxDescriptionPane().Lines()) {
+                std::smatch m;
+                if (!std::regex_search(text, m, line)) continue;
+                out[{run.trackId, static_cast<std::uint64_t>(number(m[1]))}] = {
+                    number(m[3]), number(m[4]), static_cast<std::uint64_t>(number(m[5])),
+                    static_cast<std::uint64_t>(number(m[2])), false};
+            }
+            break;
+        }
+    }
+    return out;
+}
+
+// Compares what we list with what ffprobe reads; shiftPos moves ffprobe's
+// positions (a segment probed behind its initialisation segment).
+void Compare(const std::string& path, const std::string& probePath, const std::string& init, std::int64_t shiftPos) {
+    const std::vector<Track> probe = Probe(probePath);
+    const std::string initOption = init.empty() ? "" : " --init " + ShellQuote(init);
+    const auto lines = TrunLines(path, init);
+    std::size_t checked = 0;
+    for (const std::string& view : {std::string(init.empty() ? "" : "--full" + initOption), std::string("--full" + initOption)}) {
+        SCOPED_TRACE(view.empty() ? "classic view" : view);
+        const std::vector<Track> ours = DumpSamples(path, view);
+        ASSERT_EQ(ours.size(), probe.size());
+        for (std::size_t t = 0; t < ours.size(); ++t) {
+            const Track& mine = ours[t];
+            const Track& p = probe[t];
+            SCOPED_TRACE("track " + std::to_string(mine.id) + " (" + p.type + ")");
+            ASSERT_EQ(mine.packets.size(), p.packets.size());
+            ASSERT_FALSE(mine.packets.empty());
+            // Times as exact fractions; ffmpeg may shift a track as a whole (an edit list), by as much at every sample.
+            const auto dtsDifference = [&](std::size_t i) {
+                return mine.packets[i].dts * p.tbDen - p.packets[i].dts * p.tbNum * mine.timescale;
+            };
+            const std::int64_t shift = dtsDifference(0);
+            // ffmpeg moves every presentation time of a track by as much (its edit list).
+            const auto ctsDifference = [&](std::size_t i, const Packet& line) {
+                return (line.pts - line.dts) * p.tbDen - (p.packets[i].pts - p.packets[i].dts) * p.tbNum * mine.timescale;
+            };
+            std::optional<std::int64_t> ctsShift;
+            // The movie box's samples come first and have no trun line; from the first that has one, all have.
+            std::uint64_t firstInRun = ~0ull;
+            for (const auto& [key, line] : lines)
+                if (key.first == mine.id) firstInRun = std::min(firstInRun, key.second);
+            ASSERT_NE(firstInRun, ~0ull);
+            for (std::size_t i = 0; i < mine.packets.size(); ++i) {
+                SCOPED_TRACE("sample " + std::to_string(i + 1));
+                ASSERT_EQ(mine.packets[i].size, p.packets[i].size);
+                ASSERT_EQ(static_cast<std::int64_t>(mine.packets[i].pos) + shiftPos, static_cast<std::int64_t>(p.packets[i].pos));
+                ASSERT_EQ(mine.packets[i].key, p.packets[i].key);
+                ASSERT_EQ(dtsDifference(i), shift);
+                if (i + 1 < firstInRun) continue;
+                const auto it = lines.find({mine.id, i + 1});
+                ASSERT_NE(it, lines.end());
+                EXPECT_EQ(it->second.pos, mine.packets[i].pos);
+                EXPECT_EQ(it->second.dts, mine.packets[i].dts);
+                EXPECT_EQ(it->second.size, mine.packets[i].size);
+                // The trun's composition offset is ffprobe's pts - dts, but for one shift per track.
+                if (!ctsShift) ctsShift = ctsDifference(i, it->second);
+                EXPECT_EQ(ctsDifference(i, it->second), *ctsShift);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 0u);
+}
+
+struct Variant {
+    std::string name;
+    std::string args;  // output options
+};
+
+std::vector<Variant> Variants() {
+    const std::string video =
+        "-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi -i sine=sample_rate=48000 -t 4 "
+        "-c:v libx264 -bf 2 -g 25 -pix_fmt yuv420p -c:a aac ";
+    return {
+        {"empty_moov", video + "-movflags frag_keyframe+empty_moov"},
+        {"default_base_moof", video + "-movflags frag_keyframe+empty_moov+default_base_moof"},
+        {"separate_moof", video + "-movflags frag_keyframe+empty_moov+separate_moof"},
+        {"frag_duration", video + "-movflags empty_moov -frag_duration 700000"},
+        {"negative_cts_offsets", video + "-movflags frag_keyframe+empty_moov+negative_cts_offsets"},
+        {"cmaf", video + "-movflags +cmaf+frag_keyframe+empty_moov"},
+        {"moov_then_fragments", video + "-movflags frag_keyframe -frag_duration 1000000"},
+    };
+}
+
+class FragmentsMatchFfprobe : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(FragmentsMatchFfprobe, SizeOffsetKeyAndTimes) {
+    if (!test::HaveTool("ffmpeg") || !test::HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string dir = (fs::temp_directory_path() / "kestrova-frag-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    const std::string path = dir + "/" + GetParam().name + ".mp4";
+    const auto made = test::Run("ffmpeg -nostdin -v error -y " + GetParam().args + " " + ShellQuote(path), true);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    Compare(path, path, "", 0);
+    fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, FragmentsMatchFfprobe, ::testing::ValuesIn(Variants()),
+                         [](const auto& info) { return info.param.name; });
+
+// DASH: each media segment read with its initialisation segment, against
+// ffprobe on the two joined (where every position moves by the init's size).
+TEST(FragmentsDash, SegmentsWithTheirInitialisationSegment) {
+    if (!test::HaveTool("ffmpeg") || !test::HaveTool("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string dir = (fs::temp_directory_path() / "kestrova-dash-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    const auto made = test::Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=160x120:rate=25 -t 4 "
+                                "-c:v libx264 -g 25 -pix_fmt yuv420p -f dash -seg_duration 1 " +
+                                    ShellQuote(dir + "/stream.mpd"),
+                                true);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::string init = dir + "/init-stream0.m4s";
+    ASSERT_TRUE(fs::exists(init));
+    int segments = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("chunk-stream0-", 0) != 0) continue;
+        SCOPED_TRACE(name);
+        const std::string joined = dir + "/joined-" + name + ".mp4";
+        ASSERT_EQ(test::Run("cat " + ShellQuote(init) + " " + ShellQuote(entry.path().string()) + " > " + ShellQuote(joined)).exitCode, 0);
+        Compare(entry.path().string(), joined, init, static_cast<std::int64_t>(fs::file_size(init)));
+
+        // Alone, the segment still lists its samples where the tfhd gives their values.
+        const auto alone = test::Run(std::string(KESTROVA_DUMP_PATH) + " --full --samples " + ShellQuote(entry.path().string()));
+        EXPECT_EQ(alone.exitCode, 0);
+        EXPECT_GT(std::count(alone.output.begin(), alone.output.end(), '\n'), 1);
+        ++segments;
+    }
+    EXPECT_GE(segments, 3);
+    fs::remove_all(dir);
+}
+
+// Every fragmented file of the corpus: the tracks ffprobe and we list alike are compared.
+TEST(FragmentsCorpus, FragmentedRealFilesMatchFfprobe) {
+    const std::string folder = test::CorpusDir();
+    if (folder.empty()) GTEST_SKIP() << "no corpus folder";
+    if (!test::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+    std::size_t compared = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        Document doc;
+        doc.SetView(ViewKind::Full);
+        doc.OpenFile(path);
+        if (!doc.Full() || doc.Full()->fragments.runs.empty()) continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::vector<Track> probe = Probe(path);
+        for (const Track& mine : DumpSamples(path, "--full")) {
+            const auto same = std::find_if(probe.begin(), probe.end(), [&](const Track& p) { return p.id == mine.id; });
+            if (same == probe.end() || same->packets.size() != mine.packets.size()) continue;
+            ++compared;
+            for (std::size_t i = 0; i < mine.packets.size(); ++i) {
+                ASSERT_EQ(mine.packets[i].size, same->packets[i].size) << "track " << mine.id << " sample " << i + 1;
+                ASSERT_EQ(mine.packets[i].pos, same->packets[i].pos) << "track " << mine.id << " sample " << i + 1;
+            }
+        }
+    }
+    EXPECT_GT(compared, 0u);
+}
+
+}  // namespace
+}  // namespace kestrova

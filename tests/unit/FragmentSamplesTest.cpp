@@ -1,0 +1,314 @@
+// Samples of movie fragments: where each run sample lies and when, in the
+// sample lists of both views and in the full view's trun lines.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "FullFixtures.h"
+#include "iso/Fragments.h"
+#include "shell/StreamSamples.h"
+#include "support/BoxWriter.h"
+#include "support/RangeChecker.h"
+
+namespace kestrova {
+namespace {
+
+using namespace test;
+
+const Bytes kFtyp = Box("ftyp", Cat({Text("iso6"), U32(0)}));  // 16 bytes
+
+struct TrackDef {
+    std::uint32_t id = 1;
+    std::uint32_t timescale = 1000;
+    std::optional<std::array<std::uint32_t, 3>> trex;  // duration, size, flags
+};
+
+Bytes Trak(const TrackDef& t) {
+    const Bytes tkhd = FullBox("tkhd", 0, 3, Cat({U32(0), U32(0), U32(t.id), Zeros(68)}));
+    const Bytes mdhd = FullBox("mdhd", 0, 0, Cat({U32(0), U32(0), U32(t.timescale), U32(0), U16(0x55C4), U16(0)}));
+    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("vide"), Zeros(12), U8(0)}));
+    const Bytes stbl = Box("stbl", {FullBox("stsd", 0, 0, Cat({U32(1), Box("avc1", Zeros(78))})),
+                                    FullBox("stts", 0, 0, U32(0)), FullBox("stsc", 0, 0, U32(0)),
+                                    FullBox("stsz", 0, 0, Cat({U32(0), U32(0)})), FullBox("stco", 0, 0, U32(0))});
+    return Box("trak", {tkhd, Box("mdia", {mdhd, hdlr, Box("minf", {stbl})})});
+}
+
+Bytes Moov(const std::vector<TrackDef>& tracks) {
+    Bytes body = FullBox("mvhd", 0, 0, Cat({U32(0), U32(0), U32(1000), U32(0), Zeros(80)}));
+    Bytes mvex;
+    for (const TrackDef& t : tracks) {
+        body = Cat({body, Trak(t)});
+        if (t.trex)
+            mvex = Cat({mvex, FullBox("trex", 0, 0, Cat({U32(t.id), U32(1), U32((*t.trex)[0]), U32((*t.trex)[1]),
+                                                         U32((*t.trex)[2])}))});
+    }
+    if (!mvex.empty()) body = Cat({body, Box("mvex", mvex)});
+    return Box("moov", body);
+}
+
+// A moof whose boxes depend on where it starts and how long it is (data
+// offsets count from it): built twice, the second time with its own length.
+using MoofBuilder = std::function<Bytes(std::uint64_t moofOffset, std::uint64_t moofSize)>;
+
+Bytes Placed(std::uint64_t at, const MoofBuilder& build) {
+    const std::uint64_t size = build(at, 0).size();
+    return build(at, size);
+}
+
+Bytes Mdat(std::size_t n) {
+    Bytes data(n);
+    for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<std::uint8_t>(i % 251 + 1);
+    return Box("mdat", data);
+}
+
+Bytes Tfhd(std::uint32_t flags, std::uint32_t track, std::initializer_list<Bytes> optional = {}) {
+    Bytes body = U32(track);
+    for (const Bytes& b : optional) body = Cat({body, b});
+    return FullBox("tfhd", 0, flags, body);
+}
+
+struct Opened {
+    std::unique_ptr<TempFile> file;
+    Document doc;
+    std::optional<SampleList> list;
+};
+
+std::unique_ptr<Opened> Open(const Bytes& contents, ViewKind view, const std::string& init = {}) {
+    auto o = std::make_unique<Opened>();
+    o->file = std::make_unique<TempFile>(contents, "frag.mp4");
+    o->doc.SetView(view);
+    o->doc.SetInitialisationPath(init);
+    o->doc.OpenFile(o->file->Path());
+    o->list = BuildDocumentSampleList(o->doc);
+    return o;
+}
+
+// "track #n offset dts size K/-" per sample; unknown values show as "?".
+std::vector<std::string> Shown(const SampleList& list) {
+    std::vector<std::string> out;
+    const auto v = [](std::uint64_t x, std::uint64_t unknown) { return x == unknown ? std::string("?") : std::to_string(x); };
+    for (const SampleTrack& t : list.tracks)
+        for (const Sample& s : t.samples)
+            out.push_back(std::to_string(t.id) + " #" + std::to_string(s.number) + " @" + v(s.offset, kUnknownSamplePlace) +
+                          " t" + v(s.dts, kUnknownSamplePlace) + " " + v(s.size, kUnknownSampleValue) +
+                          (s.key ? " K" : " -"));
+    return out;
+}
+
+// Every combination of the tfhd's and the trun's optional fields: each value
+// comes from the trun, else the tfhd, else the trex, and each source gives a
+// value of its own, so a wrong source shows in the numbers.
+TEST(FragmentSamples, EveryTfhdAndTrunFlagCombinationTakesEachValueFromItsSource) {
+    constexpr std::uint32_t kNonSync = 0x10000, kSync = 0x2000000;
+    const TrackDef track{1, 1000, std::array<std::uint32_t, 3>{10, 100, kNonSync}};
+    const Bytes head = Cat({kFtyp, Moov({track})});
+    const std::uint32_t tfhdBits[] = {0x1, 0x2, 0x8, 0x10, 0x20};
+    const std::uint32_t trunBits[] = {0x1, 0x4, 0x100, 0x200, 0x400, 0x800};
+    int checked = 0;
+    for (std::uint32_t a = 0; a < 32; ++a) {
+        std::uint32_t tfhdFlags = 0;
+        for (int k = 0; k < 5; ++k)
+            if (a >> k & 1) tfhdFlags |= tfhdBits[k];
+        if (!(tfhdFlags & 0x1)) tfhdFlags |= 0x20000;  // the moof is the base, else base_data_offset
+        for (std::uint32_t b = 0; b < 64; ++b) {
+            std::uint32_t trunFlags = 0;
+            for (int k = 0; k < 6; ++k)
+                if (b >> k & 1) trunFlags |= trunBits[k];
+            std::uint64_t dataStart = 0;
+            const MoofBuilder build = [&](std::uint64_t at, std::uint64_t size) {
+                const std::uint64_t mdatBody = at + size + 8;
+                Bytes tfhdBody;
+                if (tfhdFlags & 0x1) tfhdBody = Cat({tfhdBody, U64(mdatBody - 4)});
+                if (tfhdFlags & 0x2) tfhdBody = Cat({tfhdBody, U32(1)});
+                if (tfhdFlags & 0x8) tfhdBody = Cat({tfhdBody, U32(20)});
+                if (tfhdFlags & 0x10) tfhdBody = Cat({tfhdBody, U32(200)});
+                if (tfhdFlags & 0x20) tfhdBody = Cat({tfhdBody, U32(kSync)});
+                const std::uint64_t base = (tfhdFlags & 0x1) ? mdatBody - 4 : at;
+                dataStart = (trunFlags & 0x1) ? mdatBody : base;
+                Bytes trun = U32(3);
+                if (trunFlags & 0x1) trun = Cat({trun, U32(static_cast<std::uint32_t>(mdatBody - base))});
+                if (trunFlags & 0x4) trun = Cat({trun, U32(kSync)});
+                for (std::uint32_t i = 0; i < 3; ++i) {
+                    if (trunFlags & 0x100) trun = Cat({trun, U32(30 + i)});
+                    if (trunFlags & 0x200) trun = Cat({trun, U32(300 + i)});
+                    if (trunFlags & 0x400) trun = Cat({trun, U32(i == 1 ? kSync : kNonSync)});
+                    if (trunFlags & 0x800) trun = Cat({trun, U32(static_cast<std::uint32_t>(-5))});
+                }
+                return Box("moof", {FullBox("mfhd", 0, 0, U32(1)),
+                                    Box("traf", {FullBox("tfhd", 0, tfhdFlags, Cat({U32(1), tfhdBody})),
+                                                 FullBox("tfdt", 1, 0, U64(1000)), FullBox("trun", 0, trunFlags, trun)})});
+            };
+            const Bytes file = Cat({head, Placed(head.size(), build), Mdat(1200)});
+            std::vector<std::string> want;
+            std::uint64_t offset = dataStart, dts = 1000;
+            for (std::uint32_t i = 0; i < 3; ++i) {
+                const std::uint32_t duration = (trunFlags & 0x100) ? 30 + i : (tfhdFlags & 0x8) ? 20 : 10;
+                const std::uint32_t size = (trunFlags & 0x200) ? 300 + i : (tfhdFlags & 0x10) ? 200 : 100;
+                const std::uint32_t flags = (trunFlags & 0x400)          ? (i == 1 ? kSync : kNonSync)
+                                            : (i == 0 && trunFlags & 0x4) ? kSync
+                                            : (tfhdFlags & 0x20)          ? kSync
+                                                                          : kNonSync;
+                want.push_back("1 #" + std::to_string(i + 1) + " @" + std::to_string(offset) + " t" + std::to_string(dts) +
+                               " " + std::to_string(size) + ((flags & kNonSync) ? " -" : " K"));
+                offset += size;
+                dts += duration;
+            }
+            const std::string name = "tfhd flags " + std::to_string(tfhdFlags) + ", trun flags " + std::to_string(trunFlags);
+            const auto classic = Open(file, ViewKind::Classic);
+            ASSERT_TRUE(classic->list) << name;
+            EXPECT_EQ(Shown(*classic->list), want) << name;
+            // The full view reads the same samples, and its trun lines hold their bytes.
+            if (a % 7 == 0 && b % 5 == 0) {
+                const auto full = Open(file, ViewKind::Full);
+                ASSERT_TRUE(full->list) << name;
+                EXPECT_EQ(Shown(*full->list), want) << name;
+                full->doc.TreeView1Click(FullNodeOf(full->doc, "trun"));
+                EXPECT_EQ(CheckPaneRanges(full->doc, name), std::vector<std::string>{});
+            }
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 32 * 64);
+}
+
+struct LayoutCase {
+    const char* name;
+    std::function<Bytes()> file;
+    std::vector<std::string> samples;
+    std::vector<std::string> notes;
+};
+
+TEST(FragmentSamples, BaseOffsetsTimesAndWhatCannotBePlaced) {
+    const TrackDef v{1, 1000, std::array<std::uint32_t, 3>{40, 10, 0x10000}};
+    const TrackDef a{2, 48000, std::array<std::uint32_t, 3>{1024, 7, 0}};
+    const Bytes head = Cat({kFtyp, Moov({v, a})});
+    const std::uint64_t h = head.size();
+    // Samples of trex sizes: one run of 2 in the given track, without data_offset.
+    const auto trun = [](std::uint32_t count, std::optional<std::int32_t> dataOffset = {}) {
+        return dataOffset ? FullBox("trun", 0, 1, Cat({U32(count), U32(static_cast<std::uint32_t>(*dataOffset))}))
+                          : FullBox("trun", 0, 0, U32(count));
+    };
+    const auto moof = [](std::initializer_list<Bytes> trafs) {
+        Bytes body = FullBox("mfhd", 0, 0, U32(1));
+        for (const Bytes& t : trafs) body = Cat({body, t});
+        return Box("moof", body);
+    };
+    const auto traf = [](std::initializer_list<Bytes> boxes) { return Box("traf", Bytes(Cat(boxes))); };
+
+    const std::vector<LayoutCase> cases = {
+        {"no base: the first traf starts at the moof, the second after the first's data",
+         [&] {
+             return Cat({head, Placed(h, [&](std::uint64_t, std::uint64_t size) {
+                             const auto d = static_cast<std::int32_t>(size + 8);
+                             return moof({traf({Tfhd(0, 1), trun(2, d)}), traf({Tfhd(0, 2), trun(2)})});
+                         }),
+                         Mdat(100)});
+         },
+         {}, {}},
+        {"default-base-is-moof in both trafs: each data_offset counts from the moof",
+         [&] {
+             return Cat({head, Placed(h, [&](std::uint64_t, std::uint64_t size) {
+                             const auto d = static_cast<std::int32_t>(size + 8);
+                             return moof({traf({Tfhd(0x20000, 1), trun(2, d)}), traf({Tfhd(0x20000, 2), trun(2, d + 50)})});
+                         }),
+                         Mdat(100)});
+         },
+         {}, {}},
+        {"base_data_offset past the moof; two runs in a traf, the second after the first",
+         [&] {
+             return Cat({head, Placed(h, [&](std::uint64_t at, std::uint64_t size) {
+                             return moof({traf({Tfhd(0x1, 1, {U64(at + size + 8 + 30)}), trun(2), trun(1)})});
+                         }),
+                         Mdat(100)});
+         },
+         {}, {}},
+        {"tfdt absent: the second fragment goes on from the first; a negative data_offset",
+         [&] {
+             const Bytes first = Placed(h, [&](std::uint64_t, std::uint64_t size) {
+                 return moof({traf({Tfhd(0x20000, 1), FullBox("tfdt", 0, 0, U32(500)), trun(2, static_cast<std::int32_t>(size + 8))})});
+             });
+             const Bytes data = Mdat(40);
+             const std::uint64_t second = h + first.size() + data.size();
+             return Cat({head, first, data, Placed(second, [&](std::uint64_t, std::uint64_t) {
+                             return moof({traf({Tfhd(0x20000, 1), trun(1, -static_cast<std::int32_t>(data.size()) + 28)})});
+                         })});
+         },
+         {}, {}},
+        {"a traf for a track the movie does not have, a traf without tfhd, a nested moof",
+         [&] {
+             return Cat({head, moof({traf({Tfhd(0x20000, 9), trun(1)}), traf({trun(1)}), Box("moof")}), Mdat(10)});
+         },
+         {},
+         {}},
+        {"a run past the end of the file",
+         [&] {
+             return Cat({head, Placed(h, [&](std::uint64_t, std::uint64_t size) {
+                             return moof({traf({Tfhd(0x20000, 1), trun(5, static_cast<std::int32_t>(size + 8))})});
+                         }),
+                         Mdat(25)});
+         },
+         {}, {}},
+        {"overlapping runs", [&] {
+             return Cat({head, Placed(h, [&](std::uint64_t, std::uint64_t size) {
+                             const auto d = static_cast<std::int32_t>(size + 8);
+                             return moof({traf({Tfhd(0x20000, 1), trun(2, d)}), traf({Tfhd(0x20000, 2), trun(2, d + 5)})});
+                         }),
+                         Mdat(100)});
+         },
+         {}, {}},
+    };
+    // Offsets are written relative to the end of the movie box, so a case reads the same whatever its length.
+    // Box sizes: mfhd 16, tfhd 16 (24 with a base), tfdt 16, trun 16 (20 with data_offset).
+    const std::vector<std::vector<std::string>> want = {
+        {"1 #1 @M+116 t0 10 -", "1 #2 @M+126 t40 10 -", "2 #1 @M+136 t0 7 K", "2 #2 @M+143 t1024 7 K"},
+        {"1 #1 @M+120 t0 10 -", "1 #2 @M+130 t40 10 -", "2 #1 @M+170 t0 7 K", "2 #2 @M+177 t1024 7 K"},
+        {"1 #1 @M+126 t0 10 -", "1 #2 @M+136 t40 10 -", "1 #3 @M+146 t80 10 -"},
+        {"1 #1 @M+92 t500 10 -", "1 #2 @M+102 t540 10 -", "1 #3 @M+112 t580 10 -"},
+        {},
+        {"1 #1 @M+76 t0 10 -", "1 #2 @M+86 t40 10 -"},
+        {"1 #1 @M+120 t0 10 -", "1 #2 @M+130 t40 10 -", "2 #1 @M+125 t0 7 K", "2 #2 @M+132 t1024 7 K"},
+    };
+    const std::vector<std::vector<std::string>> notes = {
+        {},
+        {},
+        {},
+        {},
+        {"a traf at offset M+24 is for track 9, which the movie does not have: its samples are not placed",
+         "a traf without tfhd at offset M+64: its runs are not placed", "a moof inside the moof at offset M is not read"},
+        {"track 1: the run at offset M+48 reaches past the end of the file: 3 samples are not placed"},
+        {"1 track runs overlap the data of an earlier run"},
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        const Bytes file = cases[c].file();
+        // The moof follows the movie box: "M" stands for its offset.
+        const auto relative = [&](std::string s) {
+            for (std::size_t at = s.find('@'); at != std::string::npos; at = s.find('@', at + 1)) {
+                const std::size_t end = s.find(' ', at);
+                const std::uint64_t v = std::stoull(s.substr(at + 1, end - at - 1));
+                s.replace(at + 1, end - at - 1, "M+" + std::to_string(v - h));
+            }
+            const std::string m = "offset " + std::to_string(h);
+            for (std::size_t at = s.find("offset "); at != std::string::npos; at = s.find("offset ", at + 1)) {
+                const std::size_t end = std::min(s.find_first_of(" :,", at + 7), s.size());
+                const std::uint64_t v = std::stoull(s.substr(at + 7, end - at - 7));
+                s.replace(at + 7, end - at - 7, v == h ? "M" : "M+" + std::to_string(v - h));
+            }
+            return s;
+        };
+        for (const ViewKind view : {ViewKind::Classic, ViewKind::Full}) {
+            const auto o = Open(file, view);
+            ASSERT_TRUE(o->list) << cases[c].name;
+            std::vector<std::string> got;
+            for (const std::string& s : Shown(*o->list)) got.push_back(relative(s));
+            EXPECT_EQ(got, want[c]) << cases[c].name;
+            std::vector<std::string> gotNotes;
+            for (const std::string& n : o->list->notes) gotNotes.push_back(relative(n));
+            EXPECT_EQ(gotNotes, notes[c]) << cases[c].name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrova
