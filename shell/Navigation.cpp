@@ -5,6 +5,7 @@
 
 #include "avi/AviParser.h"
 #include "avi/DisplayAviInfo.h"
+#include "avi/full/AviFull.h"
 #include "common/DocumentView.h"
 #include "common/FileSource.h"
 #include "common/Formatters.h"
@@ -180,6 +181,11 @@ NodeIndex::NodeIndex(const Document& document) : fileSize_(document.FileSize()) 
         for (std::size_t i = 0; i < iso->records.size(); ++i) {
             const BoxRecord& r = iso->records[i];
             set(i + 1, r.offset, r.Extent(), {r.type, 0});
+        }
+    } else if (const full::AviFullParse* aviFull = document.AviFull()) {
+        for (std::size_t i = 0; i < aviFull->records.size(); ++i) {
+            const full::AviFullRecord& r = aviFull->records[i];
+            set(i + 1, r.offset, r.extent, {r.id, r.listType});
         }
     } else if (const AviParse* avi = document.Avi()) {
         for (std::size_t i = 0; i < avi->records.size(); ++i) {
@@ -376,6 +382,7 @@ DescriptionSource::DescriptionSource(const Document& document)
     : iso(document.Iso()),
       avi(document.Avi()),
       full(document.Full()),
+      aviFull(document.AviFull()),
       path(document.FilePath()),
       fileKind(document.FileKind()),
       settings(document.Settings()),
@@ -387,7 +394,7 @@ bool SearchDescriptions(const DescriptionSource& source, std::string_view needle
     if (needle.empty()) return true;
     SearchSink sink(source, Lowered(needle));
     FileSource file;
-    if (source.full && !file.Open(source.path)) return true;
+    if ((source.full || source.aviFull) && !file.Open(source.path)) return true;
     const std::size_t total = source.nodeCount;
     // The root's description is the file summary in FILEInfo, not a box's.
     for (std::size_t node = 1; node < total; ++node) {
@@ -396,6 +403,8 @@ bool SearchDescriptions(const DescriptionSource& source, std::string_view needle
         sink.hit = false;
         if (source.full) {
             full::DescribeFullBox(sink, file, *source.full, index);
+        } else if (source.aviFull) {
+            full::DescribeAviChunk(sink, file, *source.aviFull, index);
         } else if (source.iso && (source.fileKind & kFileKindIso)) {
             DisplayIsoBoxInfo(sink, *source.iso, index);
         } else if (source.avi) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/RegionalSettings.h"
@@ -21,6 +22,7 @@ struct IsoParse;
 struct AviParse;
 namespace full {
 struct FullParse;
+struct AviFullParse;
 }
 
 // A node's type as paths and type searches compare it: four bytes and, for an
@@ -55,6 +57,10 @@ public:
     std::uint64_t FileSize() const { return fileSize_; }
     NodeType TypeOf(std::int32_t node) const { return type_[static_cast<std::size_t>(node)]; }
     std::int32_t ParentOf(std::int32_t node) const { return parent_[static_cast<std::size_t>(node)]; }
+    // The bytes the node spans, cut to its parent's: [first, end).
+    std::pair<std::uint64_t, std::uint64_t> ExtentOf(std::int32_t node) const {
+        return {begin_[static_cast<std::size_t>(node)], end_[static_cast<std::size_t>(node)]};
+    }
 
     // "moov/trak[2]/mdia"; "" for the root. [n] counts same-type siblings from 1
     // and is left out for a type its parent holds once.
@@ -105,6 +111,7 @@ struct DescriptionSource {
     const IsoParse* iso = nullptr;
     const AviParse* avi = nullptr;
     const full::FullParse* full = nullptr;
+    const full::AviFullParse* aviFull = nullptr;
     std::string path;
     std::uint32_t fileKind = 0;
     RegionalSettings settings;

@@ -17,7 +17,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -25,9 +28,16 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
+#include <fstream>
+
+#include "DumpState.h"
+#include "common/Formatters.h"
+#include "common/SampleList.h"
 #include "shell/HexView.h"
 #include "shell/qt/AboutBox.h"
+#include "shell/qt/FindBar.h"
 #include "shell/qt/HexEntry.h"
 #include "shell/qt/LinePane.h"
 #include "shell/qt/NodeTreeModel.h"
@@ -93,6 +103,7 @@ TParserMain::TParserMain(RegionalSettings settings, QWidget* parent)
     setStatusBar(bar);
 
     connect(qApp, &QApplication::focusChanged, this, &TParserMain::UpdateEditActions);
+    qApp->installEventFilter(this);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TParserMain::UpdateEditActions);
 
     Render(true);
@@ -103,6 +114,7 @@ TParserMain::TParserMain(RegionalSettings settings, QWidget* parent)
 TParserMain::~TParserMain() {
     // The base classes hide the window and move the focus after this object is gone.
     disconnect(qApp, nullptr, this, nullptr);
+    qApp->removeEventFilter(this);
     disconnect(QApplication::clipboard(), nullptr, this, nullptr);
 }
 
@@ -146,11 +158,50 @@ void TParserMain::CreateActions() {
     FullView1->setCheckable(true);
     connect(FullView1, &QAction::toggled, this, &TParserMain::FullView1Toggled);
 
+    EditFindNext1 = make("EditFindNext1", QStringLiteral("Find &Next"), QKeySequence(Qt::Key_F3),
+                         QStringLiteral("Find Next|Goes to the next hit of the find bar"));
+    EditFindPrevious1 = make("EditFindPrevious1", QStringLiteral("Find Pre&vious"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
+                             QStringLiteral("Find Previous|Goes to the previous hit of the find bar"));
+    GoToOffset1 = make("GoToOffset1", QStringLiteral("&Go to Offset..."), QKeySequence(Qt::CTRL | Qt::Key_L),
+                       QStringLiteral("Go to Offset|Selects the innermost box holding a byte and lights the byte"));
+    EditCopyPath1 = make("EditCopyPath1", QStringLiteral("Copy Box &Path"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                         QStringLiteral("Copy Box Path|Copies the path of the selected box, such as moov/trak[2]/mdia"));
+    GoBack1 = make("GoBack1", QStringLiteral("&Back"), QKeySequence(Qt::ALT | Qt::Key_Left),
+                   QStringLiteral("Back|Selects the box selected before"));
+    GoForward1 = make("GoForward1", QStringLiteral("F&orward"), QKeySequence(Qt::ALT | Qt::Key_Right),
+                      QStringLiteral("Forward|Selects the box selected after, once gone back"));
+    FileExportDescription1 = make("FileExportDescription1", QStringLiteral("Export &Description..."), QKeySequence(),
+                                  QStringLiteral("Export Description|Writes the description pane to a text file"));
+    FileExportJson1 = make("FileExportJson1", QStringLiteral("Export All as &JSON..."), QKeySequence(),
+                           QStringLiteral("Export All as JSON|Writes every box's description and ranges to a JSON file"));
+    connect(EditFind1, &QAction::triggered, this, [this] { FindBar1->Open(); });
+    connect(EditFindNext1, &QAction::triggered, this, [this] {
+        FindBar1->show();
+        FindBar1->Next();
+    });
+    connect(EditFindPrevious1, &QAction::triggered, this, [this] {
+        FindBar1->show();
+        FindBar1->Previous();
+    });
+    connect(GoToOffset1, &QAction::triggered, this, [this] { FindBar1->OpenForOffset(); });
+    connect(EditCopyPath1, &QAction::triggered, this, &TParserMain::CopyBoxPath);
+    connect(GoBack1, &QAction::triggered, this, &TParserMain::GoBack);
+    connect(GoForward1, &QAction::triggered, this, &TParserMain::GoForward);
+    connect(FileExportDescription1, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Description"), QString(),
+                                                          QStringLiteral("Text files (*.txt);;All Files (*)"));
+        if (!path.isEmpty()) ExportDescription(path);
+    });
+    connect(FileExportJson1, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export All as JSON"), QString(),
+                                                          QStringLiteral("JSON files (*.json);;All Files (*)"));
+        if (!path.isEmpty()) ExportAllJson(path);
+    });
+
     FileOpen1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     FileNew1->setEnabled(false);
     FileSave1->setEnabled(false);
     FileSaveAs1->setEnabled(false);
-    EditFind1->setEnabled(false);
     Reload1->setEnabled(false);
 
     connect(FileOpen1, &QAction::triggered, this, &TParserMain::FileOpen1Execute);
@@ -179,6 +230,9 @@ void TParserMain::CreateMenus() {
     File1->addAction(FileSave1);
     File1->addAction(FileSaveAs1);
     File1->addSeparator();
+    File1->addAction(FileExportDescription1);
+    File1->addAction(FileExportJson1);
+    File1->addSeparator();
     File1->addAction(FileExit1);
 
     Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -188,12 +242,20 @@ void TParserMain::CreateMenus() {
     Edit1->addAction(EditCopy1);
     Edit1->addAction(EditPaste1);
     Edit1->addAction(EditFind1);
+    Edit1->addAction(EditFindNext1);
+    Edit1->addAction(EditFindPrevious1);
+    Edit1->addAction(GoToOffset1);
+    Edit1->addSeparator();
+    Edit1->addAction(EditCopyPath1);
     connect(Edit1, &QMenu::aboutToShow, this, &TParserMain::UpdateEditActions);
 
     View1 = menuBar()->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
     View1->addAction(FullView1);
     View1->addAction(StreamGraph1);
+    View1->addSeparator();
+    View1->addAction(GoBack1);
+    View1->addAction(GoForward1);
 
     menuBar()->addAction(Reload1);
 
@@ -286,12 +348,22 @@ void TParserMain::CreateToolBar() {
 void TParserMain::CreatePanes() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("ClientArea"));
-    auto* layout = new QHBoxLayout(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    FindBar1 = new FindBar(central);
+    FindBar1->ShowNode = [this](std::int32_t node) { SelectNode(node); };
+    FindBar1->ShowByte = [this](std::int32_t node, std::uint64_t byte) { GoToByte(node, byte); };
+    column->addWidget(FindBar1);
+    auto* panes = new QWidget(central);
+    panes->setObjectName(QStringLiteral("Panes"));
+    column->addWidget(panes, 1);
+    auto* layout = new QHBoxLayout(panes);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     treeModel_ = new NodeTreeModel(this);
-    TreeView1 = new QTreeView(central);
+    TreeView1 = new QTreeView(panes);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setModel(treeModel_);
     TreeView1->setHeaderHidden(true);
@@ -306,12 +378,12 @@ void TParserMain::CreatePanes() {
     TreeView1->header()->setStretchLastSection(false);
     connect(TreeView1, &QTreeView::clicked, this, [this](const QModelIndex&) { TreeView1Click(); });
 
-    BOX_Description = new LinePane(central);
+    BOX_Description = new LinePane(panes);
     BOX_Description->setObjectName(QStringLiteral("BOX_Description"));
     BOX_Description->setFont(PaneFont());
     BOX_Description->SetSource(&document_.BoxDescriptionPane());
 
-    FILEInfo = new LinePane(central);
+    FILEInfo = new LinePane(panes);
     FILEInfo->setObjectName(QStringLiteral("FILEInfo"));
     FILEInfo->setFont(PaneFont());
     FILEInfo->setFixedWidth(kFileInfoWidth);
@@ -351,6 +423,7 @@ void TParserMain::CreatePanes() {
 }
 
 void TParserMain::OpenFile(const QString& path) {
+    BeforeReopen();
     document_.OpenFile(path.toStdString());
     Render(true);
 }
@@ -359,6 +432,7 @@ void TParserMain::DropFiles(const QStringList& paths) {
     std::vector<std::string> list;
     list.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& p : paths) list.push_back(p.toStdString());
+    BeforeReopen();
     document_.DropFiles(list);
     Render(true);
 }
@@ -382,6 +456,7 @@ void TParserMain::FileOpen1Execute() {
 }
 
 void TParserMain::Reload1Click() {
+    BeforeReopen();
     document_.Reload();
     Render(true);
 }
@@ -407,6 +482,7 @@ void TParserMain::FullView1Toggled(bool full) {
     const ViewKind view = full ? ViewKind::Full : ViewKind::Classic;
     if (document_.View() == view) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    BeforeReopen();
     document_.SetView(view);
     Render(true);
     // The box the user was looking at, when the other view has it too; else the root, as after an open.
@@ -416,6 +492,7 @@ void TParserMain::FullView1Toggled(bool full) {
         TreeView1->setCurrentIndex(node);
         TreeView1->scrollTo(node);
     }
+    UpdateNavigationActions();
     QApplication::restoreOverrideCursor();
 }
 
@@ -424,6 +501,7 @@ void TParserMain::TreeView1Click() {
     if (selected.isEmpty()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     document_.TreeView1Click(NodeTreeModel::NodeOf(selected.front()));
+    if (document_.ClickedNode() >= 0) history_.Visit(static_cast<std::int32_t>(document_.ClickedNode()));
     Render(false);
     QApplication::restoreOverrideCursor();
 }
@@ -474,6 +552,8 @@ void TParserMain::Render(bool treeChanged) {
     BOX_Description->SetCurrentLine(document_.SelectedLine());
     FILEInfo->viewport()->update();
     if (treeChanged) {
+        index_ = NodeIndex(document_);
+        FindBar1->Attach(&document_, &index_);
         treeModel_->Rebuild(&document_.Tree());
         TreeView1->expandAll();
         const QModelIndex root = treeModel_->IndexOfNode(0);
@@ -486,6 +566,7 @@ void TParserMain::Render(bool treeChanged) {
         }
     }
     UpdateEditActions();
+    UpdateNavigationActions();
 }
 
 void TParserMain::StreamGraph1Execute() { ShowGraphWindow(true); }
@@ -509,6 +590,7 @@ void TParserMain::ShowGraphWindow(bool bringForward) {
 void TParserMain::ShowSampleSource(const SampleTrack& track, const Sample& sample) {
     if (track.tableNode < 0) return;
     const std::int64_t line = ClickSampleSource(document_, track, sample);
+    history_.Visit(static_cast<std::int32_t>(track.tableNode));
     Render(false);
     const QModelIndex node = treeModel_->IndexOfNode(track.tableNode);
     if (node.isValid()) {
@@ -543,6 +625,150 @@ void TParserMain::UpdateEditActions() {
     EditCut1->setEnabled(cut);
     EditCopy1->setEnabled(copy);
     EditPaste1->setEnabled(paste);
+}
+
+void TParserMain::BeforeReopen() {
+    FindBar1->Reset();
+    history_.Clear();
+    samples_.reset();
+}
+
+void TParserMain::UpdateNavigationActions() {
+    const bool open = index_.Count() > 1 || (document_.ReloadEnabled() && document_.FileSize() > 0);
+    GoBack1->setEnabled(history_.CanGoBack());
+    GoForward1->setEnabled(history_.CanGoForward());
+    EditCopyPath1->setEnabled(document_.ClickedNode() > 0);
+    FileExportDescription1->setEnabled(open && !document_.BoxDescriptionPane().Lines().empty());
+    FileExportJson1->setEnabled(open);
+}
+
+void TParserMain::ShowTreeNode(std::int64_t node) {
+    const QModelIndex index = treeModel_->IndexOfNode(node);
+    if (!index.isValid()) return;
+    TreeView1->setCurrentIndex(index);
+    TreeView1->scrollTo(index);
+}
+
+void TParserMain::SelectNode(std::int32_t node) {
+    if (node < 0 || static_cast<std::size_t>(node) >= document_.Tree().Count()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ShowTreeNode(node);
+    document_.TreeView1Click(node);
+    history_.Visit(node);
+    Render(false);
+    QApplication::restoreOverrideCursor();
+}
+
+void TParserMain::GoToByte(std::int32_t node, std::uint64_t byte) {
+    if (node < 0 || static_cast<std::size_t>(node) >= document_.Tree().Count()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ShowTreeNode(node);
+    document_.GoToByte(node, byte);
+    history_.Visit(node);
+    Render(false);
+    if (const auto& selected = document_.SelectedLine()) BOX_Description->ScrollToLine(*selected);
+    ScrollToHighlight();
+    if (HasSampleTables(document_)) {
+        if (!samples_) {
+            std::optional<SampleList> list = BuildDocumentSampleList(document_);
+            samples_ = std::make_unique<SampleList>(list ? std::move(*list) : SampleList{});
+        }
+        const std::string sample = SampleAtByteText(*samples_, byte, document_.Settings());
+        if (!sample.empty()) StatusText->setText(Q(document_.StatusText() + " - 0x" + UpperHexText(byte) + ": " + sample));
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void TParserMain::GoBack() {
+    if (const std::optional<std::int32_t> node = history_.Back()) SelectNode(*node);
+    UpdateNavigationActions();
+}
+
+void TParserMain::GoForward() {
+    if (const std::optional<std::int32_t> node = history_.Forward()) SelectNode(*node);
+    UpdateNavigationActions();
+}
+
+void TParserMain::CopyBoxPath() {
+    const std::int64_t node = document_.ClickedNode();
+    if (node <= 0 || static_cast<std::size_t>(node) >= index_.Count()) return;
+    QApplication::clipboard()->setText(Q(index_.PathOf(static_cast<std::int32_t>(node))));
+}
+
+bool TParserMain::ExportDescription(const QString& path) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary);
+    for (const std::string& line : document_.BoxDescriptionPane().Lines()) out << line << '\n';
+    out.flush();
+    if (out) return true;
+    QMessageBox::critical(this, QStringLiteral("Kestrova"), QStringLiteral("Cannot write ") + path);
+    return false;
+}
+
+bool TParserMain::ExportAllJson(const QString& path) {
+    if (document_.FilePath().empty()) return false;
+    // A document of its own clicks every node, so the window keeps what it shows.
+    Document all(document_.Settings());
+    all.SetView(document_.View());
+    all.SetDialogFileName(document_.FilePath());
+    const std::string fileName = QFile::encodeName(path).toStdString();
+    std::ofstream out(fileName, std::ios::binary);
+    bool ok = static_cast<bool>(out);
+    if (ok) {
+        JsonStateWriter writer(out, document_.FilePath());
+        const DumpCommand open{DumpCommand::Kind::Open};
+        RunDumpCommand(all, open);
+        writer.Add(StateJson(all, open));
+        const std::size_t count = all.Tree().Count();
+        QProgressDialog progress(QStringLiteral("Exporting every box..."), QStringLiteral("Cancel"), 0,
+                                 static_cast<int>(std::min<std::size_t>(count, INT32_MAX)), this);
+        progress.setObjectName(QStringLiteral("ExportProgress"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(300);
+        for (std::size_t i = 0; i < count && ok; ++i) {
+            if ((i & 63) == 0) {
+                progress.setValue(static_cast<int>(i));
+                if (progress.wasCanceled()) ok = false;
+            }
+            const DumpCommand click{DumpCommand::Kind::Click, static_cast<std::int64_t>(i)};
+            RunDumpCommand(all, click);
+            writer.Add(StateJson(all, click));
+            ok = ok && static_cast<bool>(out);
+        }
+        if (ok) writer.Finish(all);
+        progress.setValue(progress.maximum());
+        out.flush();
+        const bool cancelled = progress.wasCanceled();
+        ok = ok && static_cast<bool>(out);
+        out.close();
+        if (!ok) {
+            std::remove(fileName.c_str());
+            if (cancelled) return false;
+        }
+    }
+    if (!ok) QMessageBox::critical(this, QStringLiteral("Kestrova"), QStringLiteral("Cannot write ") + path);
+    return ok;
+}
+
+bool TParserMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const auto button = static_cast<QMouseEvent*>(event)->button();
+        if (widget && widget->window() == this && (button == Qt::BackButton || button == Qt::ForwardButton)) {
+            if (button == Qt::BackButton) GoBack();
+            else GoForward();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TParserMain::keyPressEvent(QKeyEvent* event) {
+    // Esc stops a text search from anywhere in the window.
+    if (event->key() == Qt::Key_Escape && FindBar1->Searching()) {
+        FindBar1->Stop();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TParserMain::dragEnterEvent(QDragEnterEvent* event) {

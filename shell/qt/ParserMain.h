@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "shell/Document.h"
+#include "shell/Navigation.h"
 #include "shell/qt/SystemSettings.h"
 
 class QAction;
@@ -29,6 +30,8 @@ class HexEntry;
 class LinePane;
 class NodeTreeModel;
 class TOrvAboutBox;
+class FindBar;
+struct SampleList;
 
 class TParserMain : public QMainWindow {
     Q_OBJECT
@@ -59,6 +62,21 @@ public:
     void ShowSampleSource(const SampleTrack& track, const Sample& sample);
     StreamGraphWindow* GraphWindow() const { return graphWindow_; }
 
+    // Selects a node as a click on it does, scrolling it into sight.
+    void SelectNode(std::int32_t node);
+    // Selects the innermost node holding byte and lights the byte (Ctrl+L, an offset in the find bar).
+    void GoToByte(std::int32_t node, std::uint64_t byte);
+    // Alt+Left, Alt+Right and the mouse's back and forward buttons.
+    void GoBack();
+    void GoForward();
+    void CopyBoxPath();
+    // File > Export Description... and Export All as JSON... once a file name is chosen;
+    // false when nothing was written (no file, cancelled, a write error).
+    bool ExportDescription(const QString& path);
+    bool ExportAllJson(const QString& path);
+    const NodeIndex& Index() const { return index_; }
+    const NodeHistory& History() const { return history_; }
+
     QAction* FileNew1 = nullptr;
     QAction* FileOpen1 = nullptr;
     QAction* FileSave1 = nullptr;
@@ -72,6 +90,14 @@ public:
     QAction* HelpAbout1 = nullptr;
     QAction* StreamGraph1 = nullptr;
     QAction* FullView1 = nullptr;  // checkable; checked while the full view is shown
+    QAction* EditFindNext1 = nullptr;
+    QAction* EditFindPrevious1 = nullptr;
+    QAction* GoToOffset1 = nullptr;
+    QAction* GoBack1 = nullptr;
+    QAction* GoForward1 = nullptr;
+    QAction* EditCopyPath1 = nullptr;
+    QAction* FileExportDescription1 = nullptr;
+    QAction* FileExportJson1 = nullptr;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -89,8 +115,11 @@ public:
     LinePane* BOX_Description = nullptr;
     LinePane* FILEInfo = nullptr;
     QLabel* StatusText = nullptr;
+    FindBar* FindBar1 = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -113,11 +142,19 @@ private:
     // Shows the graph of the open file's samples, in front when asked.
     void ShowGraphWindow(bool bringForward);
     QWidget* FocusedTextControl() const;
+    // Before the document opens a file or switches view: a running search stops
+    // (it reads the parse about to go) and the history goes.
+    void BeforeReopen();
+    void ShowTreeNode(std::int64_t node);
+    void UpdateNavigationActions();
 
     Document document_;
     NodeTreeModel* treeModel_ = nullptr;
     TOrvAboutBox* aboutBox_ = nullptr;
     StreamGraphWindow* graphWindow_ = nullptr;
+    NodeIndex index_;
+    NodeHistory history_;
+    std::unique_ptr<SampleList> samples_;  // for the status of a byte gone to; built at the first
 };
 
 }  // namespace kestrova

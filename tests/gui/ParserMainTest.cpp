@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 
 #include "GuiFixtures.h"
 #include "shell/qt/AboutBox.h"
+#include "shell/qt/FindBar.h"
 #include "shell/qt/HexEntry.h"
 #include "shell/qt/NodeTreeModel.h"
 #include "shell/qt/ParserMain.h"
@@ -129,30 +131,45 @@ private slots:
         QVERIFY(!w.HelpAbout1->statusTip().isEmpty());
         QCOMPARE(w.EditFind1->text(), QStringLiteral("&Find"));
         QCOMPARE(w.EditFind1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-        QVERIFY(!w.EditFind1->isEnabled());
+        // Find opens the find bar.
+        QVERIFY(w.EditFind1->isEnabled());
 
         const QList<QAction*> file = w.File1->actions();
-        QCOMPARE(file.size(), 6);
         QCOMPARE(file[0], w.FileNew1);
         QCOMPARE(file[1], w.FileOpen1);
-        QCOMPARE(file[2], w.FileSave1);
-        QCOMPARE(file[3], w.FileSaveAs1);
-        QVERIFY(file[4]->isSeparator());
-        QCOMPARE(file[5], w.FileExit1);
-        QCOMPARE(w.Edit1->actions(), (QList<QAction*>{w.EditCut1, w.EditCopy1, w.EditPaste1, w.EditFind1}));
+        QVERIFY(file.indexOf(w.FileSave1) > 1);
+        QCOMPARE(file.indexOf(w.FileSaveAs1), file.indexOf(w.FileSave1) + 1);
+        const QList<QAction*> tail = file.mid(file.indexOf(w.FileSaveAs1) + 1);
+        QCOMPARE(tail.size(), 5);
+        QVERIFY(tail[0]->isSeparator());
+        QCOMPARE(tail[1], w.FileExportDescription1);
+        QCOMPARE(tail[2], w.FileExportJson1);
+        QVERIFY(tail[3]->isSeparator());
+        QCOMPARE(tail[4], w.FileExit1);
+        const QList<QAction*> edit = w.Edit1->actions();
+        QCOMPARE(edit.size(), 9);
+        QCOMPARE(edit.first(7), (QList<QAction*>{w.EditCut1, w.EditCopy1, w.EditPaste1, w.EditFind1, w.EditFindNext1,
+                                                 w.EditFindPrevious1, w.GoToOffset1}));
+        QVERIFY(edit[7]->isSeparator());
+        QCOMPARE(edit[8], w.EditCopyPath1);
         QCOMPARE(w.Help1->actions(), QList<QAction*>{w.HelpAbout1});
-        QCOMPARE(w.View1->actions(), (QList<QAction*>{w.FullView1, w.StreamGraph1}));
+        const QList<QAction*> view = w.View1->actions();
+        QCOMPARE(view.size(), 5);
+        QCOMPARE(view.first(2), (QList<QAction*>{w.FullView1, w.StreamGraph1}));
+        QVERIFY(view[2]->isSeparator());
+        QCOMPARE(view.mid(3), (QList<QAction*>{w.GoBack1, w.GoForward1}));
         QVERIFY(w.FullView1->isCheckable());
         QVERIFY(!w.FullView1->isChecked());
     }
 
-    void findNeverActs() {
+    void findOpensTheFindBar() {
         TParserMain& w = Shown();
         QSignalSpy triggered(w.EditFind1, &QAction::triggered);
         w.BOX_Description->setFocus();
         QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(triggered.count(), 0);
-        QVERIFY(!w.EditFind1->isEnabled());
+        QCOMPARE(triggered.count(), 1);
+        QVERIFY(w.FindBar1->isVisible());
+        QCOMPARE(QApplication::focusWidget(), w.FindBar1->FindEdit);
     }
 
     void windowStartsAsLaidOut() {

@@ -118,24 +118,26 @@ TEST(NodeIndex, AviPathsNameListsByTheirType) {
     const Bytes strl = List("LIST", "strl", {Strh(), StrfVideo(320, 240), Chunk("JUNK", Zeros(3)), Zeros(1)});
     const Bytes file = List("RIFF", "AVI ", {List("LIST", "hdrl", {Avih(), strl, AudioStreamList(1, 2, 44100, 176400)}),
                                              List("LIST", "movi", {Chunk("00dc", Zeros(4))})});
-    OpenedFile f(file, "paths.avi", ViewKind::Classic);
-    const PathResult strf = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[2]/strf");
-    ASSERT_TRUE(strf.Found()) << strf.error;
-    EXPECT_EQ(FourccText(f.index.TypeOf(strf.node).type), "strf");
-    EXPECT_EQ(f.index.PathOf(f.index.ParentOf(strf.node)), "RIFF AVI /LIST hdrl/LIST strl[2]");
-    EXPECT_EQ(f.index.PathOf(f.index.FindPath("RIFF AVI /LIST movi").node), "RIFF AVI /LIST movi");
-    for (std::size_t n = 1; n < f.index.Count(); ++n)
-        EXPECT_EQ(f.index.FindPath(f.index.PathOf(static_cast<std::int32_t>(n))).node, static_cast<std::int32_t>(n));
-    // The odd chunk's pad byte lies between two chunks: the list holds it.
-    const std::int32_t junk = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[1]/JUNK").node;
-    const std::int32_t next = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[2]").node;
-    ASSERT_GT(junk, 0);
-    const std::uint64_t pad = f.document.Avi()->records[static_cast<std::size_t>(junk - 1)].offset + 8 + 3;
-    EXPECT_EQ(f.index.NodeAt(pad - 1), junk);
-    EXPECT_EQ(f.index.NodeAt(pad), f.index.ParentOf(junk));
-    EXPECT_EQ(f.index.NodeAt(pad + 1), next);
-    EXPECT_EQ(f.index.FindType({Fourcc("LIST"), Fourcc("strl")}).size(), 2u);
-    EXPECT_EQ(f.index.FindType({Fourcc("LIST"), 0}).size(), 4u);
+    for (const ViewKind view : {ViewKind::Classic, ViewKind::Full}) {
+        OpenedFile f(file, "paths.avi", view);
+        const PathResult strf = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[2]/strf");
+        ASSERT_TRUE(strf.Found()) << strf.error;
+        EXPECT_EQ(FourccText(f.index.TypeOf(strf.node).type), "strf");
+        EXPECT_EQ(f.index.PathOf(f.index.ParentOf(strf.node)), "RIFF AVI /LIST hdrl/LIST strl[2]");
+        EXPECT_EQ(f.index.PathOf(f.index.FindPath("RIFF AVI /LIST movi").node), "RIFF AVI /LIST movi");
+        for (std::size_t n = 1; n < f.index.Count(); ++n)
+            EXPECT_EQ(f.index.FindPath(f.index.PathOf(static_cast<std::int32_t>(n))).node, static_cast<std::int32_t>(n));
+        // The odd chunk's pad byte lies between two chunks: the list holds it.
+        const std::int32_t junk = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[1]/JUNK").node;
+        const std::int32_t next = f.index.FindPath("RIFF AVI /LIST hdrl/LIST strl[2]").node;
+        ASSERT_GT(junk, 0);
+        const std::uint64_t pad = f.index.ExtentOf(junk).first + 8 + 3;
+        EXPECT_EQ(f.index.NodeAt(pad - 1), junk);
+        EXPECT_EQ(f.index.NodeAt(pad), f.index.ParentOf(junk));
+        EXPECT_EQ(f.index.NodeAt(pad + 1), next);
+        EXPECT_EQ(f.index.FindType({Fourcc("LIST"), Fourcc("strl")}).size(), 2u);
+        EXPECT_EQ(f.index.FindType({Fourcc("LIST"), 0}).size(), 4u);
+    }
 }
 
 TEST(NodeIndex, InnermostNodeAtEveryBoundary) {
