@@ -5,10 +5,12 @@
 // --graph opens the stream graph on track TRACK (0-based), showing its first SPAN
 // seconds (0: all of it), with the pointer resting at HOVER percent of the plot's width;
 // --full opens the file in the full view; --size W H makes the window that large,
-// so a wide description fits in the picture.
-//   kestrova_window_shot [--size W H] [--about | --graph TRACK SPAN HOVER] [--full] [FILE [NODE [LINE]]]
+// so a wide description fits in the picture; --find TEXT types TEXT into the find bar
+// and presses Enter once the file is open.
+//   kestrova_window_shot [--size W H] [--about | --graph TRACK SPAN HOVER] [--find TEXT] [--full] [FILE [NODE [LINE]]]
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <iostream>
 
 #include "shell/qt/AboutBox.h"
+#include "shell/qt/FindBar.h"
 #include "shell/qt/GraphView.h"
 #include "shell/qt/LinePane.h"
 #include "shell/qt/NodeTreeModel.h"
@@ -58,6 +61,15 @@ int main(int argc, char** argv) {
                 const QPoint at(plot.left() + static_cast<int>(plot.width() * hover), plot.center().y());
                 QTest::mouseMove(graph->Graph, at);
             });
+        });
+    }
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--find")) {
+        const QString text = args.at(2);
+        args.remove(1, 2);
+        QTimer::singleShot(500, &window, [&window, text] {
+            window.FindBar1->Open();
+            QTest::keyClicks(window.FindBar1->FindEdit, text);
+            QTest::keyClick(window.FindBar1->FindEdit, Qt::Key_Return);
         });
     }
     if (args.size() >= 2 && args.at(1) == QLatin1String("--full")) {

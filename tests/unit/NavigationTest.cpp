@@ -6,6 +6,7 @@
 
 #include "AviFixtures.h"
 #include "common/Formatters.h"
+#include "common/SampleList.h"
 #include "iso/full/FullParse.h"
 #include "shell/Document.h"
 #include "shell/Navigation.h"
@@ -256,6 +257,20 @@ TEST(GoToByte, DumpsAndLightsTheByteAndItsLine) {
     const ByteRange lit = d.BoxDescriptionPane().RangeOf(static_cast<std::size_t>(*d.SelectedLine()));
     EXPECT_EQ(d.Highlight(), lit);
     EXPECT_TRUE(lit.offset <= inTkhd && inTkhd < lit.End());
+}
+
+TEST(GoToByte, NamesTheSampleThatHoldsTheByte) {
+    SampleList list;
+    list.tracks.push_back({1, 0, 0, 1000, {}});
+    list.tracks.push_back({2, 0, 0, 1000, {}});
+    Sample key{100, 0, 10, 1, 1, 1}, other{2000, 1, 5, 1, 1234, 0};
+    list.tracks[1].samples = {key, other};
+    const RegionalSettings settings;
+    EXPECT_EQ(SampleAtByteText(list, 100, settings), "track 2, sample 1, key frame");
+    EXPECT_EQ(SampleAtByteText(list, 109, settings), "track 2, sample 1, key frame");
+    EXPECT_EQ(SampleAtByteText(list, 2004, settings), "track 2, sample 1,234, not a key frame");
+    EXPECT_EQ(SampleAtByteText(list, 110, settings), "");
+    EXPECT_EQ(SampleAtByteText(list, 99, settings), "");
 }
 
 TEST(NodeHistory, BackAndForwardWalkTheSelections) {
