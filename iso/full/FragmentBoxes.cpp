@@ -3,6 +3,8 @@
 // subsegment indexes, the random access index, events and producer times.
 // Every run sample, reference and index entry is one line.
 
+#include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -354,8 +356,8 @@ void DescribeSidx(Fields& f, const BoxContext& ctx) {
     const auto [version, flags] = f.VersionFlags();
     const unsigned wide = version == 0 ? 4 : 8;
     f.U("reference_ID", 4);
-    f.U("timescale", 4);
-    f.U("earliest_presentation_time", wide);
+    const auto timescale = f.U("timescale", 4);
+    const auto earliest = f.U("earliest_presentation_time", wide);
     const auto firstOffset = f.U("first_offset", wide);
     f.U("reserved", 2);
     const auto count = f.U("reference_count", 2);
@@ -364,6 +366,7 @@ void DescribeSidx(Fields& f, const BoxContext& ctx) {
     const RegionalSettings& rs = f.Settings();
     // The references follow one another from the first byte after this box.
     std::uint64_t next = ctx.record.offset + ctx.record.extent + *firstOffset;
+    std::uint64_t start = earliest.value_or(0);
     std::uint64_t pos = f.Pos();
     for (std::uint64_t i = 0; i < *count; ++i) {
         if (!f.Has(12)) {
@@ -388,8 +391,16 @@ void DescribeSidx(Fields& f, const BoxContext& ctx) {
         s += GroupedText(next, rs);
         s += " to ";
         s += GroupedText(size > 0 ? next + size - 1 : next, rs);
+        s += ", starts at ";
+        s += GroupedText(start, rs);
+        if (timescale && *timescale != 0) {
+            char seconds[40];
+            std::snprintf(seconds, sizeof seconds, " (%.3f s)", static_cast<double>(start) / static_cast<double>(*timescale));
+            s += seconds;
+        }
         f.Raw(std::string(s), f.Range(pos, 12));
         next += size;
+        start += duration;
         pos += 12;
         f.Seek(pos);
     }
@@ -435,7 +446,7 @@ void DescribeSsix(Fields& f, const BoxContext&) {
     Trailing(f);
 }
 
-void DescribeTfra(Fields& f, const BoxContext&) {
+void DescribeTfra(Fields& f, const BoxContext& ctx) {
     const auto [version, flags] = f.VersionFlags();
     f.U("track_ID", 4);
     f.Bits("reserved", 26);
@@ -448,6 +459,11 @@ void DescribeTfra(Fields& f, const BoxContext&) {
     const unsigned traf = static_cast<unsigned>(*trafBytes) + 1, trun = static_cast<unsigned>(*trunBytes) + 1,
                    sample = static_cast<unsigned>(*sampleBytes) + 1;
     const unsigned size = 2 * wide + traf + trun + sample;
+    // The moofs by offset, to say which one each entry points at.
+    std::vector<std::uint64_t> moofs;
+    for (const FullRecord& r : ctx.parse.records)
+        if (r.type == F("moof")) moofs.push_back(r.offset);
+    std::sort(moofs.begin(), moofs.end());
     const auto body = f.Body();
     const RegionalSettings& rs = f.Settings();
     std::uint64_t pos = f.Pos();
@@ -469,10 +485,16 @@ void DescribeTfra(Fields& f, const BoxContext&) {
             at += bytes;
         };
         column("time", wide);
+        const std::uint64_t moof = Read(body, at, wide);
         column("moof_offset", wide);
         column("traf_number", traf);
         column("trun_number", trun);
         column("sample_number", sample);
+        const auto it = std::lower_bound(moofs.begin(), moofs.end(), moof);
+        if (it != moofs.end() && *it == moof)
+            s += ", the moof #" + GroupedText(static_cast<std::uint64_t>(it - moofs.begin()) + 1, rs) + " of the file";
+        else
+            s += ", no moof starts there";
         f.Raw(std::string(s), f.Range(pos, size));
         pos += size;
         f.Seek(pos);
@@ -549,6 +571,42 @@ void DescribePrft(Fields& f, const BoxContext&) {
     Trailing(f);
 }
 
+// Smooth Streaming's fragment time (tfxd) and the times of the fragments that follow (tfrf).
+constexpr std::uint8_t kTfxd[16] = {0x6D, 0x1D, 0x9B, 0x05, 0x42, 0xD5, 0x44, 0xE6,
+                                    0x80, 0xE2, 0x14, 0x1D, 0xAF, 0xF7, 0x57, 0xB2};
+constexpr std::uint8_t kTfrf[16] = {0xD4, 0x80, 0x7E, 0xF2, 0xCA, 0x39, 0x46, 0x95,
+                                    0x8E, 0x54, 0x26, 0xCB, 0x9E, 0x46, 0xA7, 0x9F};
+
+void DescribeTfxd(Fields& f) {
+    const auto [version, flags] = f.VersionFlags();
+    f.U("fragment_absolute_time", version == 1 ? 8 : 4);
+    f.U("fragment_duration", version == 1 ? 8 : 4);
+    Trailing(f);
+}
+
+void DescribeTfrf(Fields& f) {
+    const auto [version, flags] = f.VersionFlags();
+    const auto count = f.U("fragment_count", 1);
+    const unsigned wide = version == 1 ? 8 : 4;
+    const RegionalSettings& rs = f.Settings();
+    for (std::uint64_t i = 0; count && i < *count; ++i) {
+        if (!f.Has(2 * wide)) {
+            f.MarkCut("fragment #" + std::to_string(i + 1), 2 * wide);
+            break;
+        }
+        const std::uint64_t pos = f.Pos();
+        std::string& s = f.Scratch();
+        EntryStart(s, "fragment", i);
+        s += "fragment_absolute_time ";
+        AppendDecHex(s, Read(f.Body(), pos, wide), HexWidth(wide), rs);
+        s += ", fragment_duration ";
+        AppendDecHex(s, Read(f.Body(), pos + wide, wide), HexWidth(wide), rs);
+        f.Raw(std::string(s), f.Range(pos, 2 * wide));
+        f.Seek(pos + 2 * wide);
+    }
+    Trailing(f);
+}
+
 constexpr BoxRule kRules[] = {
     {0, F("mehd"), BoxKind::Leaf, EntryLayout::None, DescribeMehd},
     {0, F("trex"), BoxKind::Leaf, EntryLayout::None, DescribeTrex},
@@ -567,5 +625,21 @@ constexpr BoxRule kRules[] = {
 }  // namespace
 
 std::span<const BoxRule> FragmentBoxRules() { return kRules; }
+
+bool DescribeUuidBody(Fields& f, std::span<const std::uint8_t> usertype) {
+    const auto is = [&](const std::uint8_t(&id)[16]) { return std::equal(usertype.begin(), usertype.end(), id, id + 16); };
+    if (usertype.size() != 16) return false;
+    if (is(kTfxd)) {
+        f.Meaning("(tfxd: Smooth Streaming fragment time)");
+        DescribeTfxd(f);
+        return true;
+    }
+    if (is(kTfrf)) {
+        f.Meaning("(tfrf: Smooth Streaming times of the next fragments)");
+        DescribeTfrf(f);
+        return true;
+    }
+    return false;
+}
 
 }  // namespace kestrova::full

@@ -116,6 +116,10 @@ std::span<const BoxRule> OtherVideoBoxRules();
 std::span<const BoxRule> AudioConfigBoxRules();
 std::span<const BoxRule> FragmentBoxRules();
 
+// The body of a uuid box whose usertype this family knows, after the
+// usertype line (which it names); false when it does not know it.
+bool DescribeUuidBody(Fields& f, std::span<const std::uint8_t> usertype);
+
 // The row for type under a parent of type parentType; nullptr when none.
 const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type);
 const BoxRule& RuleAt(std::int32_t index);

@@ -295,7 +295,10 @@ void DescribeMdat(Fields& f, const BoxContext& c) {
 void DescribeUuid(Fields& f, const BoxContext& c) {
     const std::uint64_t pos = f.Pos();
     f.Bytes("usertype", 16);
-    if (!f.Cut()) f.Meaning(UuidText(f.Body().subspan(pos, 16)));
+    if (f.Cut()) return;
+    const auto usertype = f.Body().subspan(pos, 16);
+    f.Meaning(UuidText(usertype));
+    if (DescribeUuidBody(f, usertype)) return;
     DescribeFree(f, c);
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "FullCaseFixtures.h"
 #include "FullFixtures.h"
 #include "iso/Fragments.h"
 #include "shell/StreamSamples.h"
@@ -86,7 +87,7 @@ std::unique_ptr<Opened> Open(const Bytes& contents, ViewKind view, const std::st
 }
 
 // "track #n offset dts size K/-" per sample; unknown values show as "?".
-std::vector<std::string> Shown(const SampleList& list) {
+std::vector<std::string> Listed(const SampleList& list) {
     std::vector<std::string> out;
     const auto v = [](std::uint64_t x, std::uint64_t unknown) { return x == unknown ? std::string("?") : std::to_string(x); };
     for (const SampleTrack& t : list.tracks)
@@ -158,12 +159,12 @@ TEST(FragmentSamples, EveryTfhdAndTrunFlagCombinationTakesEachValueFromItsSource
             const std::string name = "tfhd flags " + std::to_string(tfhdFlags) + ", trun flags " + std::to_string(trunFlags);
             const auto classic = Open(file, ViewKind::Classic);
             ASSERT_TRUE(classic->list) << name;
-            EXPECT_EQ(Shown(*classic->list), want) << name;
+            EXPECT_EQ(Listed(*classic->list), want) << name;
             // The full view reads the same samples, and its trun lines hold their bytes.
             if (a % 7 == 0 && b % 5 == 0) {
                 const auto full = Open(file, ViewKind::Full);
                 ASSERT_TRUE(full->list) << name;
-                EXPECT_EQ(Shown(*full->list), want) << name;
+                EXPECT_EQ(Listed(*full->list), want) << name;
                 full->doc.TreeView1Click(FullNodeOf(full->doc, "trun"));
                 EXPECT_EQ(CheckPaneRanges(full->doc, name), std::vector<std::string>{});
             }
@@ -301,13 +302,127 @@ TEST(FragmentSamples, BaseOffsetsTimesAndWhatCannotBePlaced) {
             const auto o = Open(file, view);
             ASSERT_TRUE(o->list) << cases[c].name;
             std::vector<std::string> got;
-            for (const std::string& s : Shown(*o->list)) got.push_back(relative(s));
+            for (const std::string& s : Listed(*o->list)) got.push_back(relative(s));
             EXPECT_EQ(got, want[c]) << cases[c].name;
             std::vector<std::string> gotNotes;
             for (const std::string& n : o->list->notes) gotNotes.push_back(relative(n));
             EXPECT_EQ(gotNotes, notes[c]) << cases[c].name;
         }
     }
+}
+
+}  // namespace
+}  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+using namespace test;
+
+// One moof after a movie whose trex gives duration 40, size 10 and non-sync
+// flags: the tfhd gives the size 12, the trun (version 1) first_sample_flags
+// and a negative composition offset; an mfra points at the moof.
+Bytes RunFile() {
+    const TrackDef track{1, 1000, std::array<std::uint32_t, 3>{40, 10, 0x10000}};
+    const Bytes head = Cat({kFtyp, Moov({track})});
+    const Bytes moof = Placed(head.size(), [&](std::uint64_t, std::uint64_t size) {
+        const Bytes trun = FullBox("trun", 1, 0x805,
+                                   Cat({U32(2), U32(static_cast<std::uint32_t>(size + 8)), U32(0x02000000), U32(80),
+                                        U32(static_cast<std::uint32_t>(-40))}));
+        return Box("moof", {FullBox("mfhd", 0, 0, U32(1)),
+                            Box("traf", {Tfhd(0x20010, 1, {U32(12)}), FullBox("tfdt", 1, 0, U64(1000)), trun})});
+    });
+    const Bytes tfra = FullBox("tfra", 1, 0, Cat({U32(1), U32(0), U32(2), U64(1000), U64(head.size()), U8(1), U8(1), U8(1),
+                                                  U64(9), U64(12345), U8(1), U8(1), U8(1)}));
+    return Cat({head, moof, Mdat(30), Box("mfra", {tfra, FullBox("mfro", 0, 0, U32(16 + tfra.size()))})});
+}
+
+TEST(FragmentSamples, TrunLinesSayWhereEachValueComesFrom) {
+    const Bytes file = RunFile();
+    const std::uint64_t moov = Cat({kFtyp, Moov({{1, 1000, std::array<std::uint32_t, 3>{40, 10, 0x10000}}})}).size();
+    const auto o = Open(file, ViewKind::Full);
+    const FullLines run = FullClick(o->doc, FullNodeOf(o->doc, "trun"));
+    // trex: at moov - 12 (duration, size, flags at its last 12 bytes); tfhd's size after its track_ID.
+    const std::uint64_t trex = moov - 12, tfhdSize = moov + 8 + 16 + 8 + 12 + 4, trunBody = tfhdSize + 4 + 20 + 8;
+    const std::uint64_t data = moov + 104 + 8;  // the moof is 104 bytes
+    const auto text = [](std::uint64_t v) { return GroupedText(v, {}); };
+    const std::vector<std::string> want = {
+        Shown("version               : 1 (0X01)", R(trunBody, 1)),
+        Shown("flags                 : 2,053 (0X000805) data-offset-present, first-sample-flags-present, "
+              "sample-composition-time-offsets-present", R(trunBody + 1, 3)),
+        Shown("sample_count          : 2 (0X00000002)", R(trunBody + 4, 4)),
+        Shown("data_offset           : 112 (0X00000070)", R(trunBody + 8, 4)),
+        Shown("first_sample_flags    : 33,554,432 (0X02000000) is_leading 0, sample_depends_on 2, "
+              "sample_is_depended_on 0, sample_has_redundancy 0, sample_padding_value 0, sample_is_non_sync_sample 0, "
+              "sample_degradation_priority 0", R(trunBody + 12, 4)),
+        Shown("first sample at       : = " + text(data) +
+                  " (the first byte of the moof (default-base-is-moof) + data_offset)", {}),
+        Shown("first sample DTS      : = 1,000 (tfdt)", {}),
+        Shown("first sample in track : = #1", {}),
+        Shown("   sample #1   : track sample #1, offset " + text(data) +
+                  ", DTS 1,000, CTS 1,080, sample_duration 40 (trex default), sample_size 12 (tfhd default), "
+                  "sample_composition_time_offset 80 (0X00000050), sample_flags 33,554,432 (first_sample_flags): "
+                  "is_leading 0, depends_on 2, is_depended_on 0, has_redundancy 0, padding 0, non-sync 0, "
+                  "degradation_priority 0", R(trunBody + 16, 4)),
+        Shown("      sample_duration: 40 (0X00000028) (trex default)", R(trex, 4)),
+        Shown("      sample_size: 12 (0X0000000C) (tfhd default)", R(tfhdSize, 4)),
+        Shown("      sample_flags: 33,554,432 (0X02000000) (first_sample_flags)", R(trunBody + 12, 4)),
+        Shown("   sample #2   : track sample #2, offset " + text(data + 12) +
+                  ", DTS 1,040, CTS 1,000, sample_duration 40 (trex default), sample_size 12 (tfhd default), "
+                  "sample_composition_time_offset -40 (0XFFFFFFD8), sample_flags 65,536 (trex default): "
+                  "is_leading 0, depends_on 0, is_depended_on 0, has_redundancy 0, padding 0, non-sync 1, "
+                  "degradation_priority 0", R(trunBody + 20, 4)),
+        Shown("      sample_duration: 40 (0X00000028) (trex default)", R(trex, 4)),
+        Shown("      sample_size: 12 (0X0000000C) (tfhd default)", R(tfhdSize, 4)),
+        Shown("      sample_flags: 65,536 (0X00010000) (trex default)", R(trex + 8, 4)),
+    };
+    EXPECT_EQ(Shown(run), want);
+    o->doc.TreeView1Click(FullNodeOf(o->doc, "trun"));
+    EXPECT_EQ(CheckPaneRanges(o->doc, "trun"), std::vector<std::string>{});
+
+    // The tfra's first entry points at that moof, its second at no box.
+    const FullLines tfra = FullClick(o->doc, FullNodeOf(o->doc, "tfra"));
+    ASSERT_GE(tfra.lines.size(), 2u);
+    EXPECT_NE(tfra.lines[tfra.lines.size() - 2].find(", the moof #1 of the file"), std::string::npos);
+    EXPECT_NE(tfra.lines.back().find(", no moof starts there"), std::string::npos);
+
+    // The summary counts the fragment's samples and its duration.
+    o->doc.TreeView1Click(0);
+    const std::vector<std::string>& summary = o->doc.FileInfoPane().Lines();
+    EXPECT_NE(std::find(summary.begin(), summary.end(), "Fragmented          : yes: 1 fragments"), summary.end());
+    EXPECT_NE(std::find(summary.begin(), summary.end(), "Samples             : 2, 1 sync samples"), summary.end());
+}
+
+// A media segment alone: the sizes come from its tfhd, the durations and flags
+// only from the initialisation segment it lacks; with that one, all are known.
+TEST(FragmentSamples, ASegmentAloneAndWithItsInitialisationSegment) {
+    const TrackDef track{1, 1000, std::array<std::uint32_t, 3>{40, 10, 0}};
+    const Bytes init = Cat({kFtyp, Moov({track})});
+    const Bytes segment = Cat({Box("styp", Cat({Text("msdh"), U32(0)})),
+                               Placed(16, [&](std::uint64_t, std::uint64_t size) {
+                                   return Box("moof", {FullBox("mfhd", 0, 0, U32(7)),
+                                                       Box("traf", {Tfhd(0x20010, 1, {U32(12)}),
+                                                                    FullBox("trun", 0, 1, Cat({U32(2), U32(static_cast<std::uint32_t>(size + 8))}))})});
+                               }),
+                               Mdat(24)});
+    const std::uint64_t data = 16 + 72 + 8;  // styp 16, moof 72
+    const auto alone = Open(segment, ViewKind::Full);
+    ASSERT_TRUE(alone->list);
+    EXPECT_EQ(Listed(*alone->list), (std::vector<std::string>{"1 #1 @" + std::to_string(data) + " t0 12 -",
+                                                             "1 #2 @" + std::to_string(data + 12) + " t? 12 -"}));
+    const FullLines lines = FullClick(alone->doc, FullNodeOf(alone->doc, "trun"));
+    EXPECT_NE(std::find(lines.lines.begin(), lines.lines.end(), "      sample_duration: (default in the initialisation segment)"),
+              lines.lines.end());
+
+    TempFile initFile(init, "init.mp4");
+    const auto both = Open(segment, ViewKind::Full, initFile.Path());
+    ASSERT_TRUE(both->list);
+    EXPECT_EQ(Listed(*both->list), (std::vector<std::string>{"1 #1 @" + std::to_string(data) + " t0 12 K",
+                                                            "1 #2 @" + std::to_string(data + 12) + " t40 12 K"}));
+    const FullLines withInit = FullClick(both->doc, FullNodeOf(both->doc, "trun"));
+    EXPECT_NE(std::find(withInit.lines.begin(), withInit.lines.end(),
+                        "      sample_duration: 40 (0X00000028) (trex default, in the initialisation segment)"),
+              withInit.lines.end());
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ TEST(FullFragmentBoxes, EveryFragmentBox) {
              {"first_offset               : 100 (0X00000064)", R(36, 4)},
              {"reserved                   : 0 (000000)", R(40, 2)},
              {"reference_count            : 2 (0X0002)", R(42, 2)},
-             {"   reference #1   : reference_type 0 (media), referenced_size 1,000 (0X000003E8), subsegment_duration 180,000 (0X0002BF20), starts_with_SAP 1, SAP_type 1, SAP_delta_time 0, bytes 168 to 1,167", R(44, 12)},
-             {"   reference #2   : reference_type 1 (an index), referenced_size 16 (0X00000010), subsegment_duration 90,000 (0X00015F90), starts_with_SAP 0, SAP_type 0, SAP_delta_time 10, bytes 1,168 to 1,183", R(56, 12)},
+             {"   reference #1   : reference_type 0 (media), referenced_size 1,000 (0X000003E8), subsegment_duration 180,000 (0X0002BF20), starts_with_SAP 1, SAP_type 1, SAP_delta_time 0, bytes 168 to 1,167, starts at 0 (0.000 s)", R(44, 12)},
+             {"   reference #2   : reference_type 1 (an index), referenced_size 16 (0X00000010), subsegment_duration 90,000 (0X00015F90), starts_with_SAP 0, SAP_type 0, SAP_delta_time 10, bytes 1,168 to 1,183, starts at 180,000 (2.000 s)", R(56, 12)},
          }},
         // 52 bytes from 12: the references start at 64.
         {"sidx version 1 with two references", FullBox("sidx", 1, 0, Cat({U32(2), U32(1000), U64(0x100000000), U64(0), U16(0), U16(2), U32(50), U32(2000), U32(0xA0000000), U32(70), U32(2000), U32(0x90000000)})), "sidx",
@@ -105,8 +105,8 @@ TEST(FullFragmentBoxes, EveryFragmentBox) {
              {"first_offset               : 0 (000000000000000000)", R(40, 8)},
              {"reserved                   : 0 (000000)", R(48, 2)},
              {"reference_count            : 2 (0X0002)", R(50, 2)},
-             {"   reference #1   : reference_type 0 (media), referenced_size 50 (0X00000032), subsegment_duration 2,000 (0X000007D0), starts_with_SAP 1, SAP_type 2, SAP_delta_time 0, bytes 76 to 125", R(52, 12)},
-             {"   reference #2   : reference_type 0 (media), referenced_size 70 (0X00000046), subsegment_duration 2,000 (0X000007D0), starts_with_SAP 1, SAP_type 1, SAP_delta_time 0, bytes 126 to 195", R(64, 12)},
+             {"   reference #1   : reference_type 0 (media), referenced_size 50 (0X00000032), subsegment_duration 2,000 (0X000007D0), starts_with_SAP 1, SAP_type 2, SAP_delta_time 0, bytes 76 to 125, starts at 4,294,967,296 (4294967.296 s)", R(52, 12)},
+             {"   reference #2   : reference_type 0 (media), referenced_size 70 (0X00000046), subsegment_duration 2,000 (0X000007D0), starts_with_SAP 1, SAP_type 1, SAP_delta_time 0, bytes 126 to 195, starts at 4,294,969,296 (4294969.296 s)", R(64, 12)},
          }},
         {"emsg version 0 with a text", FullBox("emsg", 0, 0, Cat({Text("urn:x"), U8(0), Text("1"), U8(0), U32(1000), U32(0), U32(500), U32(7), Text("hello")})), "emsg",
          {
@@ -173,7 +173,7 @@ TEST(FullFragmentBoxes, EveryFragmentBox) {
              {"length_size_of_trun_num   : 1 (0X01)", ByteRange::Bits(252, 2)},
              {"length_size_of_sample_num : 3 (0X03)", ByteRange::Bits(254, 2)},
              {"number_of_entry           : 1 (0X00000001)", R(32, 4)},
-             {"   entry #1   : time 0 (0000000000), moof_offset 1,234 (0X000004D2), traf_number 1 (0X01), trun_number 2 (0X0002), sample_number 3 (0X00000003)", R(36, 15)},
+             {"   entry #1   : time 0 (0000000000), moof_offset 1,234 (0X000004D2), traf_number 1 (0X01), trun_number 2 (0X0002), sample_number 3 (0X00000003), no moof starts there", R(36, 15)},
          }},
         {"mfro", FullBox("mfro", 0, 0, U32(16)), "mfro",
          {
