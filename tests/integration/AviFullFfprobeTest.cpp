@@ -16,6 +16,7 @@
 #include "shell/StreamSamples.h"
 #include "support/Process.h"
 #include "support/RangeChecker.h"
+#include "tools/DumpState.h"
 
 namespace kestrova {
 namespace {
@@ -113,6 +114,51 @@ void ExpectSummaryMatches(const Document& doc, const Probe& probe) {
             EXPECT_FALSE(t.codecName.empty()) << FourccText(t.entryType);
         }
     }
+    // The streams JSON of `--json --full`: numbered as --samples numbers them, the handler the fccType.
+    const auto json = StreamsJson(doc);
+    ASSERT_EQ(json.size(), streams.size());
+    for (std::size_t n = 0; n < json.size(); ++n) {
+        EXPECT_EQ(json[n]["track_id"], n);
+        EXPECT_EQ(json[n]["handler"], probe.streams[n].value("codec_type", "") == "video" ? "vids" : "auds");
+        EXPECT_EQ(json[n]["sample_count"], streams[n].track.sampleCount.value_or(0));
+    }
+    EXPECT_EQ(json[0]["width"], probe.streams[0].value("width", 0u));
+}
+
+// The values mediainfo reports too, by stream number.
+void ExpectMediainfoMatches(const Document& doc, const std::string& path) {
+    const auto r = test::Run("mediainfo --Output=JSON " + ShellQuote(path));
+    const Json j = Json::parse(r.output, nullptr, false);
+    ASSERT_TRUE(j.is_object());
+    const auto& streams = doc.AviFull()->summary.streams;
+    std::size_t compared = 0;
+    for (const Json& t : j["media"].value("track", Json::array())) {
+        // Some audio streams have their ID only.
+        const char* key = t.contains("StreamOrder") ? "StreamOrder" : "ID";
+        if (!t.contains(key)) continue;
+        const std::size_t n = std::stoul(t[key].get<std::string>());
+        ASSERT_LT(n, streams.size());
+        const full::TrackSummary& ours = streams[n].track;
+        SCOPED_TRACE(t.value("@type", "") + " " + t.value("Format", ""));
+        if (t.value("@type", "") == "Video") {
+            EXPECT_EQ(std::to_string(ours.entryWidth.value_or(0)), t.value("Width", ""));
+            EXPECT_EQ(std::to_string(ours.entryHeight.value_or(0)), t.value("Height", ""));
+            ASSERT_TRUE(ours.frameRate);
+            EXPECT_NEAR(static_cast<double>(ours.frameRate->num) / static_cast<double>(ours.frameRate->den),
+                        std::stod(t.value("FrameRate", "0")), 0.001);
+            EXPECT_EQ(std::to_string(ours.sampleCount.value_or(0)), t.value("FrameCount", ""));
+        } else if (t.value("@type", "") == "Audio") {
+            EXPECT_EQ(std::to_string(ours.channels.value_or(0)), t.value("Channels", ""));
+            EXPECT_EQ(std::to_string(ours.sampleRate.value_or(0)), t.value("SamplingRate", ""));
+        } else {
+            continue;
+        }
+        if (t.contains("Duration")) {
+            EXPECT_NEAR(ours.MediaSeconds().value_or(0), std::stod(t["Duration"].get<std::string>()), 0.05);
+        }
+        ++compared;
+    }
+    EXPECT_EQ(compared, streams.size());
 }
 
 struct Made {
@@ -135,6 +181,7 @@ TEST_P(AviFullFfmpeg, SamplesSummaryAndRangesMatchFfprobe) {
     ASSERT_TRUE(doc.AviFull());
     ExpectPacketsMatch(doc, probe, false);
     ExpectSummaryMatches(doc, probe);
+    if (test::HaveTool("mediainfo")) ExpectMediainfoMatches(doc, path);
     EXPECT_EQ(test::CheckDescriptionRanges(doc), std::vector<std::string>{});
 
     // The idx1 cut off: no index is left, and the scan finds the same packets.
