@@ -131,6 +131,9 @@ void TParserMain::CreateActions() {
                     QStringLiteral("New|Create a new file"));
     FileOpen1 = make("FileOpen1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
                      QStringLiteral("Open|Open a file"));
+    FileOpenSegment1 = make("FileOpenSegment1", QStringLiteral("Open Segment With &Initialisation..."), QKeySequence(),
+                            QStringLiteral("Open Segment With Initialisation|Open a media segment (.m4s) with the "
+                                           "initialisation segment that holds its tracks and defaults"));
     FileSave1 = make("FileSave1", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S),
                      QStringLiteral("Save|Save current file"));
     FileSaveAs1 = make("FileSaveAs1", QStringLiteral("Save &As..."), QKeySequence(),
@@ -205,6 +208,7 @@ void TParserMain::CreateActions() {
     Reload1->setEnabled(false);
 
     connect(FileOpen1, &QAction::triggered, this, &TParserMain::FileOpen1Execute);
+    connect(FileOpenSegment1, &QAction::triggered, this, &TParserMain::FileOpenSegment1Execute);
     connect(FileExit1, &QAction::triggered, this, &QWidget::close);
     connect(Reload1, &QAction::triggered, this, &TParserMain::Reload1Click);
     connect(HelpAbout1, &QAction::triggered, this, &TParserMain::HelpAbout1Execute);
@@ -227,6 +231,7 @@ void TParserMain::CreateMenus() {
     File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
     File1->addAction(FileNew1);
     File1->addAction(FileOpen1);
+    File1->addAction(FileOpenSegment1);
     File1->addAction(FileSave1);
     File1->addAction(FileSaveAs1);
     File1->addSeparator();
@@ -424,6 +429,7 @@ void TParserMain::CreatePanes() {
 
 void TParserMain::OpenFile(const QString& path) {
     BeforeReopen();
+    document_.SetInitialisationPath({});
     document_.OpenFile(path.toStdString());
     Render(true);
 }
@@ -433,6 +439,7 @@ void TParserMain::DropFiles(const QStringList& paths) {
     list.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& p : paths) list.push_back(p.toStdString());
     BeforeReopen();
+    document_.SetInitialisationPath({});
     document_.DropFiles(list);
     Render(true);
 }
@@ -453,6 +460,31 @@ void TParserMain::FileOpen1Execute() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QStringList chosen = dialog.selectedFiles();
     if (!chosen.isEmpty()) OpenFile(chosen.front());
+}
+
+void TParserMain::FileOpenSegment1Execute() {
+    const QString start = document_.DialogFileName().empty() ? QString() : QFileInfo(Q(document_.DialogFileName())).absolutePath();
+    const QString segment = QFileDialog::getOpenFileName(this, QStringLiteral("Open Segment"), start,
+                                                         QStringLiteral("Media segments (*.m4s *.mp4 *.cmfv *.cmfa);;All Files (*)"));
+    if (segment.isEmpty()) return;
+    const QString init = QFileDialog::getOpenFileName(this, QStringLiteral("Its Initialisation Segment"),
+                                                      QFileInfo(segment).absolutePath(),
+                                                      QStringLiteral("Initialisation segments (*.mp4 *.m4s *.cmfv *.cmfa);;All Files (*)"));
+    if (init.isEmpty()) return;
+    OpenSegment(segment, init);
+}
+
+void TParserMain::OpenSegment(const QString& segment, const QString& init) {
+    BeforeReopen();
+    document_.OpenSegment(segment.toStdString(), init.toStdString());
+    {
+        // The segment opens in the full view, the only one that reads the initialisation segment.
+        const QSignalBlocker quietAction(FullView1);
+        const QSignalBlocker quietCheck(FullViewCheck);
+        FullView1->setChecked(true);
+        FullViewCheck->setChecked(true);
+    }
+    Render(true);
 }
 
 void TParserMain::Reload1Click() {
@@ -541,6 +573,12 @@ void TParserMain::ScrollToHighlight() {
 void TParserMain::Render(bool treeChanged) {
     setWindowTitle(Q(document_.Caption()));
     StatusText->setText(Q(document_.StatusText()));
+    const int offsetLimit = static_cast<int>(document_.OffsetEditMaxLength());
+    if (OffsetEdit->TypingLimit() != offsetLimit) {
+        // Sixteen digits reach past 4 GiB; the entry widens to show them.
+        OffsetEdit->SetTypingLimit(offsetLimit);
+        OffsetEdit->setFixedWidth(offsetLimit > static_cast<int>(kOffsetEditMaxLength) ? 136 : 72);
+    }
     const QString offset = Q(document_.OffsetEditText());
     if (OffsetEdit->text() != offset) OffsetEdit->SetProgramText(offset);
     const QString size = Q(document_.SizeEditText());
@@ -717,7 +755,7 @@ bool TParserMain::ExportAllJson(const QString& path) {
         JsonStateWriter writer(out, document_.FilePath());
         const DumpCommand open{DumpCommand::Kind::Open};
         RunDumpCommand(all, open);
-        writer.Add(StateJson(all, open));
+        writer.Add(all, open);
         const std::size_t count = all.Tree().Count();
         QProgressDialog progress(QStringLiteral("Exporting every box..."), QStringLiteral("Cancel"), 0,
                                  static_cast<int>(std::min<std::size_t>(count, INT32_MAX)), this);
@@ -731,7 +769,7 @@ bool TParserMain::ExportAllJson(const QString& path) {
             }
             const DumpCommand click{DumpCommand::Kind::Click, static_cast<std::int64_t>(i)};
             RunDumpCommand(all, click);
-            writer.Add(StateJson(all, click));
+            writer.Add(all, click);
             ok = ok && static_cast<bool>(out);
         }
         if (ok) writer.Finish(all);

@@ -47,11 +47,14 @@ public:
 
     // What the open dialog does once the user has chosen path.
     void OpenFile(const QString& path);
+    // Opens a media segment with its initialisation segment, in the full view.
+    void OpenSegment(const QString& segment, const QString& init);
     // What a drop of these local files does.
     void DropFiles(const QStringList& paths);
 
     // The window's commands.
     void FileOpen1Execute();
+    void FileOpenSegment1Execute();
     void Reload1Click();
     void Button1Click();
     void HelpAbout1Execute();
@@ -79,6 +82,7 @@ public:
 
     QAction* FileNew1 = nullptr;
     QAction* FileOpen1 = nullptr;
+    QAction* FileOpenSegment1 = nullptr;  // a media segment with its initialisation segment
     QAction* FileSave1 = nullptr;
     QAction* FileSaveAs1 = nullptr;
     QAction* FileExit1 = nullptr;

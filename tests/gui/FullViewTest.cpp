@@ -5,17 +5,21 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 
+#include <filesystem>
 #include <sstream>
 
 #include "GuiFixtures.h"
 #include "iso/full/FullParse.h"
 #include "shell/HexView.h"
 #include "shell/qt/CommandLine.h"
+#include "shell/qt/HexEntry.h"
 #include "shell/qt/NodeTreeModel.h"
+#include "shell/StreamSamples.h"
 #include "shell/qt/ParserMain.h"
 #include "unit/IsoFixtures.h"
 
@@ -260,6 +264,58 @@ private slots:
         QVERIFY(!next.Doc().IsFullView());
         QVERIFY(!next.FullView1->isChecked());
         QVERIFY(!next.FullViewCheck->isChecked());
+    }
+
+    // File > Open Segment With Initialisation...: the segment in the full view, its
+    // samples timed by the initialisation segment's trex; a plain open forgets it.
+    void segmentOpensWithItsInitialisationSegment() {
+        const Bytes trex = FullBox("trex", 0, 0, Cat({U32(1), U32(1), U32(40), U32(10), U32(0)}));
+        const Bytes stbl = Cat({Stsd(1, {VisualEntry("avc1", 320, 240, {})}), Table("stts", 0, {}),
+                                Table("stsc", 0, {}), FullBox("stsz", 0, 0, Zeros(8)), Table("stco", 0, {})});
+        const TempFile init(Cat({Box("ftyp", Cat({Text("iso6"), U32(0)})),
+                                 Movie({FullBox("mvhd", 0, 0, Zeros(96)), Trak(Tkhd(0, 1, 320, 240), "vide", stbl),
+                                        Box("mvex", trex)})}),
+                            "init.mp4");
+        // styp 16 + moof 68: the run's two samples of the trex size start after the mdat header, at 92.
+        const Bytes moof = Box("moof", {FullBox("mfhd", 0, 0, U32(1)),
+                                        Box("traf", {FullBox("tfhd", 0, 0x20000, U32(1)),
+                                                     FullBox("trun", 0, 1, Cat({U32(2), U32(76)}))})});
+        const TempFile segment(Cat({Box("styp", Cat({Text("msdh"), U32(0)})), moof, Box("mdat", Zeros(20))}), "seg.m4s");
+
+        TParserMain w;
+        w.OpenSegment(QString::fromStdString(segment.Path()), QString::fromStdString(init.Path()));
+        QVERIFY(w.Doc().IsFullView());
+        QVERIFY(w.FullView1->isChecked());
+        QVERIFY(w.FullViewCheck->isChecked());
+        QCOMPARE(w.Doc().InitialisationPath(), init.Path());
+        const std::optional<SampleList> list = BuildDocumentSampleList(w.Doc());
+        QVERIFY(list.has_value());
+        QCOMPARE(list->tracks.size(), std::size_t{1});
+        QCOMPARE(list->tracks[0].samples.size(), std::size_t{2});
+        QCOMPARE(static_cast<std::uint64_t>(list->tracks[0].samples[1].dts), std::uint64_t{40});
+        QCOMPARE(static_cast<std::uint64_t>(list->tracks[0].samples[1].offset), std::uint64_t{16 + 68 + 8 + 10});
+
+        w.OpenFile(QString::fromStdString(init.Path()));
+        QVERIFY(w.Doc().InitialisationPath().empty());
+    }
+
+    // Past 4 GiB the Offset entry takes sixteen digits; a file under it keeps eight.
+    void offsetEntryTakesSixteenDigitsPastFourGiB() {
+        const TempFile large(Box("ftyp", Cat({Text("isom"), U32(0)})), "large.mp4");
+        std::filesystem::resize_file(large.Path(), 0x140000000ull);  // sparse: 5 GiB of holes
+        TParserMain w;
+        w.OpenFile(QString::fromStdString(large.Path()));
+        QCOMPARE(w.OffsetEdit->TypingLimit(), 16);
+        w.OffsetEdit->clear();
+        QTest::keyClicks(w.OffsetEdit, QStringLiteral("1000000f0"));
+        QCOMPARE(w.OffsetEdit->text(), QStringLiteral("1000000F0"));
+        w.SizeEdit->setText(QStringLiteral("10"));
+        w.Button1->click();
+        QCOMPARE(w.StatusText->text(), QStringLiteral("Memory Read Range (0X1000000F0 ~ 0X100000100)"));
+
+        const TempFile small(Box("ftyp", Cat({Text("isom"), U32(0)})), "small.mp4");
+        w.OpenFile(QString::fromStdString(small.Path()));
+        QCOMPARE(w.OffsetEdit->TypingLimit(), 8);
     }
 };
 
