@@ -65,21 +65,24 @@ Json CommandJson(const DumpCommand& command) {
     return j;
 }
 
+Json TreeNodeJson(const NodeList& tree, std::size_t i) {
+    const auto& node = tree.Nodes()[i];
+    Json n;
+    n["index"] = i;
+    n["parent"] = node.parent < 0 ? Json(nullptr) : Json(node.parent);
+    n["caption"] = node.caption;
+    return n;
+}
+
 Json TreeJson(const NodeList& tree) {
     Json nodes = Json::array();
-    const auto& all = tree.Nodes();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        Json n;
-        n["index"] = i;
-        n["parent"] = all[i].parent < 0 ? Json(nullptr) : Json(all[i].parent);
-        n["caption"] = all[i].caption;
-        nodes.push_back(std::move(n));
-    }
+    for (std::size_t i = 0; i < tree.Count(); ++i) nodes.push_back(TreeNodeJson(tree, i));
     return nodes;
 }
 
-Json RecordsJson(const Document& document) {
-    Json records = Json::array();
+// Hands each record's object to records.push_back, one at a time.
+template <typename Sink>
+void EachRecordJson(const Document& document, Sink&& records) {
     if (const full::FullParse* parse = document.Full()) {
         for (const full::FullRecord& r : parse->records) {
             records.push_back(Json{{"index", r.index}, {"offset", r.offset}, {"size", r.extent},
@@ -107,6 +110,11 @@ Json RecordsJson(const Document& document) {
                                    {"stream", r.stream}});
         }
     }
+}
+
+Json RecordsJson(const Document& document) {
+    Json records = Json::array();
+    EachRecordJson(document, records);
     return records;
 }
 
@@ -211,6 +219,30 @@ std::string RunDumpCommand(Document& document, const DumpCommand& command) {
 
 namespace {
 
+// Every key of a state but the open's tree and records.
+Json StateHead(const Document& document, const DumpCommand& command) {
+    Json state = CommandJson(command);
+    state["caption"] = document.Caption();
+    state["status"] = document.StatusText();
+    state["fileKind"] = document.FileKind();
+    state["view"] = document.IsFullView() ? "full" : "classic";
+    state["offsetEdit"] = document.OffsetEditText();
+    state["sizeEdit"] = document.SizeEditText();
+    state["selectedLine"] = document.SelectedLine() ? Json(*document.SelectedLine()) : Json(nullptr);
+    state["highlight"] = document.Highlight() ? RangeJson(*document.Highlight()) : Json(nullptr);
+    state["selectedNode"] = document.ClickedNode() >= 0 ? Json(document.ClickedNode()) : Json(nullptr);
+    state["reloadEnabled"] = document.ReloadEnabled();
+    state["boxDescription"] = Lines(document.BoxDescriptionPane());
+    state["boxDescriptionRanges"] = Ranges(document.BoxDescriptionPane());
+    state["fileInfo"] = Lines(document.FileInfoPane());
+    state["messageBox"] = document.MessageBox() ? Json(*document.MessageBox()) : Json(nullptr);
+    return state;
+}
+
+}  // namespace
+
+namespace {
+
 std::string Dumped(const Json& j, int indent) {
     return j.dump(indent, ' ', false, Json::error_handler_t::replace);
 }
@@ -240,6 +272,38 @@ void JsonStateWriter::Add(const Json& state) {
     WriteIndented(out_, Dumped(state, 1), 2);
 }
 
+// The open's tree and records go out one node at a time: on a file of a
+// million nodes they would take far more memory as one object than as text.
+void JsonStateWriter::Add(const Document& document, const DumpCommand& command) {
+    if (command.kind != DumpCommand::Kind::Open) return Add(StateJson(document, command));
+    out_ << (first_ ? "[\n  " : ",\n  ");
+    first_ = false;
+    std::string head = Dumped(StateHead(document, command), 1);
+    head.resize(head.size() - 2);  // the closing "\n}"
+    WriteIndented(out_, head, 2);
+    const NodeList& tree = document.Tree();
+    for (std::size_t i = 0; i < tree.Count(); ++i) Item("tree", i == 0, TreeNodeJson(tree, i));
+    out_ << (tree.Count() == 0 ? ",\n   \"tree\": []" : "\n   ]");
+    // Each record is made as it is written; one is kept at a time.
+    struct Records {
+        JsonStateWriter& self;
+        bool first = true;
+        void push_back(const Json& record) {
+            self.Item("records", first, record);
+            first = false;
+        }
+    } records{*this};
+    EachRecordJson(document, records);
+    out_ << (records.first ? ",\n   \"records\": []" : "\n   ]");
+    out_ << "\n  }";
+}
+
+void JsonStateWriter::Item(const char* key, bool first, const Json& item) {
+    if (first) out_ << ",\n   \"" << key << "\": [\n    ";
+    else out_ << ",\n    ";
+    WriteIndented(out_, Dumped(item, 1), 4);
+}
+
 void JsonStateWriter::Finish(const Document& document) {
     out_ << (first_ ? "[]" : "\n ]");
     if (document.IsFullView()) {
@@ -250,21 +314,7 @@ void JsonStateWriter::Finish(const Document& document) {
 }
 
 Json StateJson(const Document& document, const DumpCommand& command) {
-    Json state = CommandJson(command);
-    state["caption"] = document.Caption();
-    state["status"] = document.StatusText();
-    state["fileKind"] = document.FileKind();
-    state["view"] = document.IsFullView() ? "full" : "classic";
-    state["offsetEdit"] = document.OffsetEditText();
-    state["sizeEdit"] = document.SizeEditText();
-    state["selectedLine"] = document.SelectedLine() ? Json(*document.SelectedLine()) : Json(nullptr);
-    state["highlight"] = document.Highlight() ? RangeJson(*document.Highlight()) : Json(nullptr);
-    state["selectedNode"] = document.ClickedNode() >= 0 ? Json(document.ClickedNode()) : Json(nullptr);
-    state["reloadEnabled"] = document.ReloadEnabled();
-    state["boxDescription"] = Lines(document.BoxDescriptionPane());
-    state["boxDescriptionRanges"] = Ranges(document.BoxDescriptionPane());
-    state["fileInfo"] = Lines(document.FileInfoPane());
-    state["messageBox"] = document.MessageBox() ? Json(*document.MessageBox()) : Json(nullptr);
+    Json state = StateHead(document, command);
     if (command.kind == DumpCommand::Kind::Open) {
         state["tree"] = TreeJson(document.Tree());
         state["records"] = RecordsJson(document);

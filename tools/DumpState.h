@@ -35,10 +35,15 @@ class JsonStateWriter {
 public:
     JsonStateWriter(std::ostream& out, const std::string& file);
     void Add(const nlohmann::ordered_json& state);
+    // The state after command, written as it is made.
+    void Add(const Document& document, const DumpCommand& command);
     // Closes the states and adds the streams of the full view.
     void Finish(const Document& document);
 
 private:
+    // An element of the open's array key: the key and "[" before the first.
+    void Item(const char* key, bool first, const nlohmann::ordered_json& item);
+
     std::ostream& out_;
     bool first_ = true;
 };

@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
             std::cerr << error << '\n';
             return false;
         }
-        if (writer) writer->Add(kestrova::StateJson(document, command));
+        if (writer) writer->Add(document, command);
         else std::cout << kestrova::StateText(document, command) << '\n';
         return true;
     };

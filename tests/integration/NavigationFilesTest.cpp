@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "DumpState.h"
 #include "shell/Document.h"
 #include "shell/Navigation.h"
 #include "support/Process.h"
@@ -133,6 +135,39 @@ TEST(NavigationFiles, DumpSelectsEveryPathGoesToOffsetsAndFinds) {
         }
     }
     EXPECT_GT(checked, 0);
+}
+
+// --click-all writes its states as they are made; the text is the one the whole
+// object dumped at once would give.
+TEST(NavigationFiles, StreamedStatesReadAsTheWholeObject) {
+    const std::vector<std::string> files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "no corpus folder";
+    for (const std::string& path : files) {
+        for (const ViewKind view : {ViewKind::Classic, ViewKind::Full}) {
+            SCOPED_TRACE(path + (view == ViewKind::Full ? " (full)" : ""));
+            Document whole, streamed;
+            for (Document* d : {&whole, &streamed}) {
+                d->SetView(view);
+                d->SetDialogFileName(path);
+            }
+            nlohmann::ordered_json object;
+            object["file"] = path;
+            object["states"] = nlohmann::ordered_json::array();
+            std::ostringstream text;
+            JsonStateWriter writer(text, path);
+            std::vector<DumpCommand> commands{{DumpCommand::Kind::Open}};
+            for (std::size_t i = 0; i < 40; ++i) commands.push_back({DumpCommand::Kind::Click, static_cast<std::int64_t>(i)});
+            for (const DumpCommand& command : commands) {
+                RunDumpCommand(whole, command);
+                object["states"].push_back(StateJson(whole, command));
+                RunDumpCommand(streamed, command);
+                writer.Add(streamed, command);
+            }
+            if (whole.IsFullView()) object["streams"] = StreamsJson(whole);
+            writer.Finish(streamed);
+            ASSERT_EQ(text.str(), object.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+        }
+    }
 }
 
 TEST(NavigationFiles, WhatMatchesNothingExitsTwoAndSaysWhy) {
