@@ -157,7 +157,7 @@ private:
     }
 
     void ReadStandardIndex(std::uint32_t stream, std::uint64_t at, std::int64_t superEntry) {
-        std::uint8_t b[32];
+        std::uint8_t b[32] = {};
         const std::size_t got = at < fileSize_ ? file_.ReadSmall(at, b, sizeof b) : 0;
         const ByteReader r({b, sizeof b});
         const std::uint32_t id = r.Fourcc(0);
