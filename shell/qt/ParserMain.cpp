@@ -116,6 +116,8 @@ TParserMain::~TParserMain() {
     disconnect(qApp, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     disconnect(QApplication::clipboard(), nullptr, this, nullptr);
+    // A text search reads the document, which goes before the bar does.
+    FindBar1->Reset();
 }
 
 void TParserMain::CreateActions() {

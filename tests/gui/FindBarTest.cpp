@@ -175,6 +175,13 @@ private slots:
         QVERIFY(w.FindBar1->Hits().empty());
         QCoreApplication::processEvents();
         QVERIFY(w.FindBar1->Hits().empty());  // nothing the stopped search posted arrives late
+
+        // Closing the window stops a search before the document it reads goes.
+        TempFile slow(SlowToSearch(), "slow.mp4");
+        w.OpenFile(QString::fromStdString(slow.Path()));
+        Type(w, QStringLiteral("Box Size"));
+        QVERIFY(w.FindBar1->Searching());
+        window_.reset();
     }
 
     void backAndForwardWalkTheSelections() {
