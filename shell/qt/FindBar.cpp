@@ -212,30 +212,36 @@ void FindBar::Run() {
         // The parse stays as it is while the worker runs: an open or a view
         // switch calls Reset, which waits for the worker first.
         worker_ = std::thread([this, generation, source = DescriptionSource(*document_), needle = q.text] {
+            // Hits go to the window in batches with the progress, the first at once:
+            // a text every node holds would otherwise post a million events.
+            std::vector<std::int32_t> batch;
+            bool posted = false;
+            std::size_t lastDone = 0;
+            const auto post = [this, generation, &batch](std::size_t done, std::size_t total, int complete) {
+                QMetaObject::invokeMethod(this, [this, generation, hits = std::move(batch), done, total, complete] {
+                    if (generation != generation_) return;
+                    hits_.insert(hits_.end(), hits.begin(), hits.end());
+                    done_ = done;
+                    total_ = total;
+                    if (complete >= 0) stopped_ = complete == 0;
+                    if (current_ < 0 && !hits_.empty()) Step(+1);
+                    else ShowCount();
+                }, Qt::QueuedConnection);
+                batch.clear();
+            };
             const bool complete = SearchDescriptions(
                 source, needle, cancel_,
-                [this, generation](std::int32_t node) {
-                    QMetaObject::invokeMethod(this, [this, generation, node] {
-                        if (generation != generation_) return;
-                        hits_.push_back(node);
-                        if (current_ < 0) Step(+1);
-                        else ShowCount();
-                    }, Qt::QueuedConnection);
+                [&](std::int32_t node) {
+                    batch.push_back(node);
+                    if (!posted) post(lastDone, source.nodeCount, -1);
+                    posted = true;
                 },
-                [this, generation](std::size_t done, std::size_t total) {
-                    QMetaObject::invokeMethod(this, [this, generation, done, total] {
-                        if (generation != generation_) return;
-                        done_ = done;
-                        total_ = total;
-                        ShowCount();
-                    }, Qt::QueuedConnection);
+                [&](std::size_t done, std::size_t total) {
+                    lastDone = done;
+                    post(done, total, -1);
                 });
             finished_ = true;
-            QMetaObject::invokeMethod(this, [this, generation, complete] {
-                if (generation != generation_) return;
-                stopped_ = !complete;
-                ShowCount();
-            }, Qt::QueuedConnection);
+            post(complete ? source.nodeCount : lastDone, source.nodeCount, complete ? 1 : 0);
         });
         ShowCount();
         return;
