@@ -416,6 +416,7 @@ AviSamples ReadAviSamples(FileSource& file, const AviLayout& layout) {
     }
     out.origins.assign(list.tracks.size(), AviSampleOrigin::Scan);
     std::vector<bool> seen(list.tracks.size(), false);
+    std::vector<std::uint64_t> blocks(list.tracks.size(), 0);  // samples before, by dwSampleSize
     std::uint64_t budget = kMaxListedSamples;
     bool cut = false;
     VisitAviSamples(
@@ -440,6 +441,14 @@ AviSamples ReadAviSamples(FileSource& file, const AviLayout& layout) {
             s.dts = v.ordinal * scale;
             s.size = v.size;
             s.duration = scale;
+            // A stream of fixed-size samples (PCM) packs many into one chunk: its time counts them.
+            if (const std::uint32_t sampleSize = layout.streams[v.stream].sampleSize) {
+                std::uint64_t& before = blocks[v.stream];
+                s.dts = before * scale;
+                const std::uint64_t count = v.size / sampleSize;
+                s.duration = static_cast<std::uint32_t>(std::min<std::uint64_t>(count * scale, 0xFFFFFFFFu));
+                before += count;
+            }
             s.number = static_cast<std::uint32_t>(v.ordinal + 1);
             s.key = v.key;
             samples.push_back(s);

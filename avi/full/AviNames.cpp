@@ -123,12 +123,12 @@ std::string AviVideoCodecName(std::uint32_t fourcc) {
     static const char* const kBitmap[] = {"uncompressed RGB (BI_RGB)", "RLE 8-bit (BI_RLE8)", "RLE 4-bit (BI_RLE4)",
                                           "RGB bit fields (BI_BITFIELDS)", "JPEG (BI_JPEG)", "PNG (BI_PNG)"};
     if (number <= 5) return kBitmap[number];
-    const std::uint32_t upper = Upper(fourcc);
-    for (const Named& n : kVideoCodecs)
-        if (n.code == upper) return n.name;
     // The classic table's own codes keep its names.
     const std::string classic = VideoCodecText(fourcc);
     if (classic.rfind("\xEC\x95\x8C", 0) != 0) return classic.substr(0, classic.rfind('('));
+    const std::uint32_t upper = Upper(fourcc);
+    for (const Named& n : kVideoCodecs)
+        if (n.code == upper) return n.name;
     return "";
 }
 

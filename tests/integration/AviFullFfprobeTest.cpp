@@ -33,22 +33,25 @@ struct Packet {
 
 struct Probe {
     std::vector<std::vector<Packet>> packets;  // per stream
+    std::vector<std::vector<std::int64_t>> dts;
     Json streams;
 };
 
 Probe RunProbe(const std::string& path) {
-    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_entries packet=stream_index,size,pos,flags " +
+    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_entries packet=stream_index,size,pos,flags,dts " +
                              ShellQuote(path));
     const Json j = Json::parse(r.output, nullptr, false);
     Probe p;
     if (!j.is_object()) return p;
     p.streams = j.value("streams", Json::array());
     p.packets.resize(p.streams.size());
+    p.dts.resize(p.streams.size());
     for (const Json& k : j.value("packets", Json::array())) {
         const auto s = k.value("stream_index", std::size_t{0});
         if (s >= p.packets.size()) continue;
         p.packets[s].push_back({std::stoull(k.value("size", std::string("0"))), std::stoull(k.value("pos", std::string("0"))),
                                 k.value("flags", std::string("_")).front() == 'K'});
+        p.dts[s].push_back(k.value("dts", std::int64_t{-1}));
     }
     return p;
 }
@@ -91,6 +94,16 @@ void ExpectPacketsMatch(Document& doc, const Probe& probe, bool cut) {
         ASSERT_FALSE(ours.empty());
         ASSERT_EQ(ours.size(), theirs.size());
         for (std::size_t i = 0; i < ours.size(); ++i) ASSERT_EQ(ours[i], theirs[i]) << "packet " << i + 1;
+        // PCM packs many samples in a chunk; its times count them, in ffprobe's time base of one sample.
+        const full::AviFullParse* parse = doc.AviFull();
+        if (parse && parse->layout.streams[t].sampleSize != 0 && probe.streams[t].value("time_base", "") ==
+                                                                   "1/" + std::to_string(parse->layout.streams[t].rate)) {
+            std::vector<std::int64_t> mine;
+            for (const Sample& s : list->tracks[t].samples)
+                if (s.size != 0) mine.push_back(static_cast<std::int64_t>(static_cast<std::uint64_t>(s.dts)));
+            std::vector<std::int64_t> want(probe.dts[t].begin(), probe.dts[t].begin() + static_cast<std::ptrdiff_t>(mine.size()));
+            EXPECT_EQ(mine, want);
+        }
     }
 }
 

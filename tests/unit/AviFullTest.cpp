@@ -124,7 +124,7 @@ TEST(AviFull, ChunkFamiliesShowEveryValueWithItsBytes) {
         {"INFO items", infoFile, "IART", {{"artist : \"Someone\"", 8, 8}}},
         {"INFO comment", infoFile, "ICMT", {{"comment : \"odd\"", 8, 4}}},
         {"stream header", vprpFile, "strh",
-         {{"fccHandler            : XVID (0X58564944) MPEG-4 Visual (Xvid)", 12, 4},
+         {{"fccHandler            : XVID (0X58564944) Xvid (MPEG-4)", 12, 4},
           {"rate / scale          : = 25/1 = 25.000 per second (fps)", 28, 8},
           {"dwQuality             : 4,294,967,295 (0XFFFFFFFF) default", 48, 4}}},
         {"main header", vprpFile, "avih",
@@ -309,6 +309,29 @@ TEST(AviFull, Idx1ListsEveryEntryWithItsAbsoluteOffset) {
     ASSERT_EQ(list->tracks[0].samples.size(), 2u);
     EXPECT_GE(ClickSampleSource(avi.Doc(), list->tracks[0], list->tracks[0].samples[1]), 0);
     EXPECT_EQ(avi.Doc().Highlight(), (ByteRange{idx1 + 8 + 16, 16}));
+}
+
+TEST(AviFull, CodecTablesNameTodaysCodesAndKeepTheClassicNames) {
+    const std::vector<std::pair<std::string, std::string>> video = {
+        {"H264", "H.264/AVC"}, {"avc1", "H.264/AVC"}, {"HEVC", "H.265/HEVC"}, {"H265", "H.265/HEVC"},
+        {"FMP4", "MPEG-4 Visual"}, {"DX50", "MPEG-4 Visual (DivX 5)"}, {"MJPG", "Motion JPEG"}, {"FFV1", "FFV1"},
+        {"VP80", "VP8"}, {"VP90", "VP9"}, {"AV01", "AV1"}, {"MPG2", "MPEG-2 Video"},
+        // The classic table's own codes keep its names.
+        {"XVID", "Xvid (MPEG-4)"}, {"X264", "x264 - H.264/AVC encoder"}, {"HFYU", "Huffyuv v2.1.1 - CCESP Patch v0.2.5"},
+        {"DVSD", "Cedocida DV codec (SD format) v0.1.6"}, {"DIVX", "MicroSoft MPEG-4 v1"}};
+    const auto code4 = [](const std::string& c) {
+        return static_cast<std::uint32_t>(std::uint8_t(c[0]) << 24 | std::uint8_t(c[1]) << 16 | std::uint8_t(c[2]) << 8 | std::uint8_t(c[3]));
+    };
+    for (const auto& [code, name] : video) EXPECT_EQ(full::AviVideoCodecName(code4(code)), name) << code;
+    EXPECT_EQ(full::AviVideoCodecName(0), "uncompressed RGB (BI_RGB)");
+    EXPECT_EQ(full::AviVideoCodecName(Fourcc("QQQQ")), "");
+    const std::vector<std::pair<std::uint32_t, std::string>> audio = {
+        {0x0001, "PCM"}, {0x0003, "IEEE float"}, {0x0006, "A-law"}, {0x0007, "\xC2\xB5-law"}, {0x0055, "MPEG-1 Layer 3 (MP3)"},
+        {0x00FF, "AAC"}, {0x1610, "AAC (ADTS)"}, {0x706D, "AAC"}, {0x2000, "AC-3"}, {0x2001, "DTS"},
+        {0x0161, "Windows Media Audio 2"}, {0x0162, "Windows Media Audio Pro"}, {0x674F, "Vorbis"}, {0xF1AC, "FLAC"},
+        {0x704F, "Opus"}};
+    for (const auto& [tag, name] : audio) EXPECT_EQ(full::AviAudioFormatName(tag), name) << tag;
+    EXPECT_EQ(full::AviAudioFormatName(0x4321), "");
 }
 
 }  // namespace
