@@ -8,6 +8,10 @@
 namespace kestrova {
 namespace {
 constexpr std::size_t kCacheBlock = 64 * 1024;
+// After a jump (past a large box) the window starts small: a header or a
+// small box is all that is read there, and a fragmented file has thousands
+// of such jumps. Reads that go on nearby double it again.
+constexpr std::size_t kFirstBlock = 4 * 1024;
 }
 
 bool FileSource::Open(const std::string& path) {
@@ -48,6 +52,12 @@ bool FileSource::ReadAt(std::uint64_t offset, std::uint64_t length, std::vector<
     if (offset >= size_) return length != 0;
     const std::uint64_t available = size_ - offset;
     const std::uint64_t want = std::min(length, available);
+    // A small box right after a header just read is in the window already.
+    if (cacheValid_ && offset >= cacheOffset_ && want <= cache_.size() && offset - cacheOffset_ <= cache_.size() - want) {
+        const auto* first = cache_.data() + (offset - cacheOffset_);
+        out.assign(first, first + want);
+        return want != length;
+    }
     out.resize(static_cast<std::size_t>(want));
     std::size_t got = 0;
     bool failed = RawRead(offset, out.data(), out.size(), got);
@@ -60,7 +70,9 @@ std::size_t FileSource::ReadSmall(std::uint64_t offset, std::uint8_t* dst, std::
     std::memset(dst, 0, n);
     if (!file_ || offset >= size_) return 0;
     if (!cacheValid_ || offset < cacheOffset_ || offset + n > cacheOffset_ + cache_.size()) {
-        cache_.resize(kCacheBlock);
+        const bool nearby = cacheValid_ && offset >= cacheOffset_ && offset - cacheOffset_ < cache_.size() + kCacheBlock;
+        window_ = nearby ? std::min(window_ * 2, kCacheBlock) : kFirstBlock;
+        cache_.resize(window_);
         std::size_t got = 0;
         RawRead(offset, cache_.data(), cache_.size(), got);
         cache_.resize(got);

@@ -40,6 +40,7 @@ private:
     std::vector<std::uint8_t> cache_;
     std::uint64_t cacheOffset_ = 0;
     bool cacheValid_ = false;
+    std::size_t window_ = 0;  // bytes the cache reads at a miss
 };
 
 }  // namespace kestrova

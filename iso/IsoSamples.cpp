@@ -276,6 +276,12 @@ void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList&
     const std::vector<TrackStart> starts = StartsOf(list);
     for (std::size_t i = 0; i < list.tracks.size(); ++i)
         list.tracks[i].movieSamples = static_cast<std::uint32_t>(starts[i].samples);
+    // A first pass counts the samples, so each track's list grows once.
+    const FragmentLayout counted = PlaceFragments(file, file.Size(), movie, starts, nullptr);
+    if (counted.moofs == 0) return;
+    for (SampleTrack& t : list.tracks)
+        if (const FragmentTotals* f = counted.TotalsOf(t.id))
+            t.samples.reserve(t.samples.size() + std::min<std::uint64_t>(f->samples, kMaxListedSamples));
     FragmentLayout layout = PlaceFragments(file, file.Size(), movie, starts, &list);
     for (std::string& note : layout.notes) list.notes.push_back(std::move(note));
 }
