@@ -103,7 +103,7 @@ void StreamHeader(Fields& f, const Ctx&) {
     const std::uint64_t scalePos = f.Pos();
     const auto scale = f.U("dwScale", 4);
     const auto rate = f.U("dwRate", 4);
-    double unit = 0;  // seconds per dwScale unit... per sample
+    double unit = 0;  // seconds per sample
     if (scale && rate) {
         std::string text = std::to_string(*rate) + "/" + std::to_string(*scale);
         if (*scale != 0 && *rate != 0) {
@@ -283,7 +283,7 @@ void StandardIndexEntries(Fields& f, const Ctx& c, std::uint32_t longs, std::uin
     f.Seek(f.Pos() + stride * count);
 }
 
-void IndexHeader(Fields& f, const Ctx& c, bool super) {
+void IndexHeader(Fields& f, const Ctx& c) {
     const auto longs = f.U("wLongsPerEntry", 2);
     const auto sub = f.U("bIndexSubType", 1);
     if (sub && *sub == 1) f.Meaning("AVI_INDEX_2FIELD");
@@ -315,12 +315,12 @@ void IndexHeader(Fields& f, const Ctx& c, bool super) {
             f.U("   dwSize", 4);
             f.U("   dwDuration", 4);
         }
+        return f.Rest("unused entries");
     } else if (*type == 1 && (*longs == 2 || *longs == 3)) {
         const auto base = f.U("qwBaseOffset", 8);
         f.U("dwReserved3", 4);
         if (base) StandardIndexEntries(f, c, static_cast<std::uint32_t>(*longs), *count, *base);
     }
-    (void)super;
     f.Rest("more data");
 }
 
@@ -389,8 +389,8 @@ void Describe(Fields& f, const Ctx& c) {
         f.Derived("size", Plural(r.size, "byte", "bytes", c.rs), {});
         return f.Rest("codec driver data");
     }
-    if (id == Fourcc("indx")) return IndexHeader(f, c, true);
-    if ((id >> 16) == ('i' << 8 | 'x')) return IndexHeader(f, c, false);
+    if (id == Fourcc("indx")) return IndexHeader(f, c);
+    if ((id >> 16) == ('i' << 8 | 'x')) return IndexHeader(f, c);
     if (id == Fourcc("idx1")) return Idx1(f, c);
     if (id == Fourcc("JUNK")) return f.Rest("padding");
     f.Rest("data");
