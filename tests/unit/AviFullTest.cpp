@@ -334,5 +334,24 @@ TEST(AviFull, CodecTablesNameTodaysCodesAndKeepTheClassicNames) {
     EXPECT_EQ(full::AviAudioFormatName(0x4321), "");
 }
 
+TEST(AviFull, SwitchingViewsKeepsTheSelectedChunk) {
+    const OpenDmlFile f = MakeOpenDml();
+    TempFile temp(f.bytes, "switch.avi");
+    Document doc;
+    doc.OpenFile(temp.Path());
+    const std::uint64_t strf = Find(f.bytes, "strf");
+    std::int64_t classicNode = 0;
+    for (const ChunkRecord& r : doc.Avi()->records)
+        if (r.offset == strf) classicNode = std::int64_t{r.index} + 1;
+    doc.TreeView1Click(classicNode);
+    doc.SetView(ViewKind::Full);
+    ASSERT_TRUE(doc.AviFull());
+    ASSERT_GE(doc.ClickedNode(), 1);
+    EXPECT_EQ(doc.AviFull()->records[static_cast<std::size_t>(doc.ClickedNode() - 1)].offset, strf);
+    EXPECT_EQ(doc.BoxDescriptionPane().Lines()[0], "ckid            : strf (0X73747266)");
+    doc.SetView(ViewKind::Classic);
+    EXPECT_EQ(doc.ClickedNode(), classicNode);
+}
+
 }  // namespace
 }  // namespace kestrova
