@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   ffmpeg mediainfo
+  # oracles of the tag tests
+  libimage-exiftool-perl atomicparsley libheif-examples
   # the fuzz build: clang and its sanitizer and libFuzzer runtimes, of the
   # default version (14 on Debian 12)
   clang libclang-rt-dev

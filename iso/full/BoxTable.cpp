@@ -16,7 +16,8 @@ struct Table {
 
     Table() {
         for (const auto rules : {MovieBoxRules(), TableBoxRules(), TrackEntryBoxRules(), SampleEntryRules(),
-                                 AvcHevcBoxRules(), OtherVideoBoxRules(), AudioConfigBoxRules(), FragmentBoxRules()})
+                                 AvcHevcBoxRules(), OtherVideoBoxRules(), AudioConfigBoxRules(), FragmentBoxRules(),
+                                 ProtectionBoxRules(), MetadataBoxRules(), ItemBoxRules()})
             rows.insert(rows.end(), rules.begin(), rules.end());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const std::uint64_t key = std::uint64_t{rows[i].parent} << 32 | rows[i].type;
@@ -40,6 +41,10 @@ const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type) {
     // Any reference type under tref is a list of track IDs, named or not.
     constexpr std::uint32_t kTref = 0x74726566, kHint = 0x68696E74;
     if (it == t.index.end() && parentType == kTref) it = t.index.find(std::uint64_t{kTref} << 32 | kHint);
+    constexpr std::uint32_t kIlst = 0x696C7374, kUdta = 0x75647461;
+    if (it == t.index.end() && parentType == kIlst) it = t.index.find(std::uint64_t{kIlst} << 32 | kAnyIlstItem);
+    if (it == t.index.end() && parentType == kUdta && (type >> 24) == 0xA9)
+        it = t.index.find(std::uint64_t{kUdta} << 32 | kAnyUdtaText);
     return it == t.index.end() ? nullptr : &t.rows[static_cast<std::size_t>(it->second)];
 }
 

@@ -571,20 +571,34 @@ void DescribePrft(Fields& f, const BoxContext&) {
     Trailing(f);
 }
 
-// Smooth Streaming's fragment time (tfxd) and the times of the fragments that follow (tfrf).
-constexpr std::uint8_t kTfxd[16] = {0x6D, 0x1D, 0x9B, 0x05, 0x42, 0xD5, 0x44, 0xE6,
-                                    0x80, 0xE2, 0x14, 0x1D, 0xAF, 0xF7, 0x57, 0xB2};
-constexpr std::uint8_t kTfrf[16] = {0xD4, 0x80, 0x7E, 0xF2, 0xCA, 0x39, 0x46, 0x95,
-                                    0x8E, 0x54, 0x26, 0xCB, 0x9E, 0x46, 0xA7, 0x9F};
+constexpr BoxRule kRules[] = {
+    {0, F("mehd"), BoxKind::Leaf, EntryLayout::None, DescribeMehd},
+    {0, F("trex"), BoxKind::Leaf, EntryLayout::None, DescribeTrex},
+    {0, F("mfhd"), BoxKind::Leaf, EntryLayout::None, DescribeMfhd},
+    {0, F("tfhd"), BoxKind::Leaf, EntryLayout::None, DescribeTfhd},
+    {0, F("tfdt"), BoxKind::Leaf, EntryLayout::None, DescribeTfdt},
+    {0, F("trun"), BoxKind::Leaf, EntryLayout::None, DescribeTrun},
+    {0, F("sidx"), BoxKind::Leaf, EntryLayout::None, DescribeSidx},
+    {0, F("ssix"), BoxKind::Leaf, EntryLayout::None, DescribeSsix},
+    {0, F("tfra"), BoxKind::Leaf, EntryLayout::None, DescribeTfra},
+    {0, F("mfro"), BoxKind::Leaf, EntryLayout::None, DescribeMfro},
+    {0, F("emsg"), BoxKind::Leaf, EntryLayout::None, DescribeEmsg},
+    {0, F("prft"), BoxKind::Leaf, EntryLayout::None, DescribePrft},
+};
 
-void DescribeTfxd(Fields& f) {
+}  // namespace
+
+std::span<const BoxRule> FragmentBoxRules() { return kRules; }
+
+// Smooth Streaming's fragment time (tfxd) and the times of the fragments that follow (tfrf).
+void DescribeTfxd(Fields& f, const BoxContext&) {
     const auto [version, flags] = f.VersionFlags();
     f.U("fragment_absolute_time", version == 1 ? 8 : 4);
     f.U("fragment_duration", version == 1 ? 8 : 4);
     Trailing(f);
 }
 
-void DescribeTfrf(Fields& f) {
+void DescribeTfrf(Fields& f, const BoxContext&) {
     const auto [version, flags] = f.VersionFlags();
     const auto count = f.U("fragment_count", 1);
     const unsigned wide = version == 1 ? 8 : 4;
@@ -605,41 +619,6 @@ void DescribeTfrf(Fields& f) {
         f.Seek(pos + 2 * wide);
     }
     Trailing(f);
-}
-
-constexpr BoxRule kRules[] = {
-    {0, F("mehd"), BoxKind::Leaf, EntryLayout::None, DescribeMehd},
-    {0, F("trex"), BoxKind::Leaf, EntryLayout::None, DescribeTrex},
-    {0, F("mfhd"), BoxKind::Leaf, EntryLayout::None, DescribeMfhd},
-    {0, F("tfhd"), BoxKind::Leaf, EntryLayout::None, DescribeTfhd},
-    {0, F("tfdt"), BoxKind::Leaf, EntryLayout::None, DescribeTfdt},
-    {0, F("trun"), BoxKind::Leaf, EntryLayout::None, DescribeTrun},
-    {0, F("sidx"), BoxKind::Leaf, EntryLayout::None, DescribeSidx},
-    {0, F("ssix"), BoxKind::Leaf, EntryLayout::None, DescribeSsix},
-    {0, F("tfra"), BoxKind::Leaf, EntryLayout::None, DescribeTfra},
-    {0, F("mfro"), BoxKind::Leaf, EntryLayout::None, DescribeMfro},
-    {0, F("emsg"), BoxKind::Leaf, EntryLayout::None, DescribeEmsg},
-    {0, F("prft"), BoxKind::Leaf, EntryLayout::None, DescribePrft},
-};
-
-}  // namespace
-
-std::span<const BoxRule> FragmentBoxRules() { return kRules; }
-
-bool DescribeUuidBody(Fields& f, std::span<const std::uint8_t> usertype) {
-    const auto is = [&](const std::uint8_t(&id)[16]) { return std::equal(usertype.begin(), usertype.end(), id, id + 16); };
-    if (usertype.size() != 16) return false;
-    if (is(kTfxd)) {
-        f.Meaning("(tfxd: Smooth Streaming fragment time)");
-        DescribeTfxd(f);
-        return true;
-    }
-    if (is(kTfrf)) {
-        f.Meaning("(tfrf: Smooth Streaming times of the next fragments)");
-        DescribeTfrf(f);
-        return true;
-    }
-    return false;
 }
 
 }  // namespace kestrova::full

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/DocumentView.h"
@@ -43,11 +44,30 @@ enum class EntryLayout : std::uint8_t {
     Plain,        // an entry of another handler: 8 bytes of reserved and index, no children
 };
 
+// What a tenc (or a seig sample group entry) says of a sample's IV, for senc.
+struct IvDefault {
+    bool known = false;
+    bool isProtected = false;
+    std::uint8_t ivSize = 0;          // per-sample IV size; 0 with a constant IV
+    std::uint8_t constantIvSize = 0;
+    std::uint64_t ivSizeAt = 0;       // absolute offset of the IV size byte
+    std::int32_t record = -1;         // the tenc or sgpd it came from
+};
+
+// The seig sample groups of one stbl or traf: the sgpd's entries and the sbgp's runs.
+struct SeigGroups {
+    std::int32_t holder = -1;  // record of the stbl or traf
+    std::vector<IvDefault> entries;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;  // sample_count, group_description_index
+    bool hasSbgp = false;
+};
+
 struct FullTrack {
     std::int32_t trakRecord = -1;
     std::uint32_t trackId = 0;
     std::uint32_t handlerType = 0;
     std::uint32_t timescale = 0;
+    IvDefault tenc;
 };
 
 struct FullRecord {
@@ -81,6 +101,9 @@ struct FullParse {
     MovieExtends movie;        // the defaults of the fragments (the file's own, or its initialisation segment's)
     FragmentLayout fragments;  // every track run placed, for the trun lines
     bool withInit = false;     // movie came from an initialisation segment
+    std::vector<SeigGroups> seig;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> trafTracks;  // traf record, its tfhd's track_ID
+    std::vector<std::pair<std::int32_t, std::vector<std::string>>> keys;  // meta record, its keys box's names
 };
 
 // What a describer gets besides the field writer.
@@ -115,10 +138,30 @@ std::span<const BoxRule> AvcHevcBoxRules();
 std::span<const BoxRule> OtherVideoBoxRules();
 std::span<const BoxRule> AudioConfigBoxRules();
 std::span<const BoxRule> FragmentBoxRules();
+std::span<const BoxRule> ProtectionBoxRules();
+std::span<const BoxRule> MetadataBoxRules();
+std::span<const BoxRule> ItemBoxRules();
 
-// The body of a uuid box whose usertype this family knows, after the
-// usertype line (which it names); false when it does not know it.
-bool DescribeUuidBody(Fields& f, std::span<const std::uint8_t> usertype);
+// The types of the rows that stand for any item of an ilst, and for any
+// QuickTime text (a type starting with the copyright sign) of a udta.
+inline constexpr std::uint32_t kAnyIlstItem = 0;
+inline constexpr std::uint32_t kAnyUdtaText = 0xA9000000;
+
+// The body of a uuid box whose usertype is known (UuidBoxes.cpp lists them),
+// after the usertype line, which it names; false when it is not known.
+bool DescribeUuidBody(Fields& f, const BoxContext& c, std::span<const std::uint8_t> usertype);
+// The uuid bodies the families describe.
+void DescribeTfxd(Fields& f, const BoxContext& c);
+void DescribeTfrf(Fields& f, const BoxContext& c);
+void DescribePiffTrackEncryption(Fields& f, const BoxContext& c);
+void DescribePiffSampleEncryption(Fields& f, const BoxContext& c);
+void DescribePiffPssh(Fields& f, const BoxContext& c);
+// Text shown line by line, each line with its bytes (XMP).
+void DescribeTextLines(Fields& f, const BoxContext& c);
+// A protection system's name by its SystemID; nullptr when it is not known.
+const char* ProtectionSystemName(std::span<const std::uint8_t> id);
+// Sixteen bytes as a lower-case UUID.
+std::string ProtectionUuidText(std::span<const std::uint8_t> b);
 
 // The row for type under a parent of type parentType; nullptr when none.
 const BoxRule* FindBoxRule(std::uint32_t parentType, std::uint32_t type);

@@ -429,6 +429,8 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
             format = t.originalFormat = ByteReader({b.data(), b.size()}).U32BE(0);
             const std::vector<std::uint8_t> schm = tree.Body(tree.Path(entry, {F("sinf"), F("schm")}), 8);
             t.encryption = schm.size() >= 8 ? FourccText(ByteReader({schm.data(), schm.size()}).U32BE(4)) : "unknown scheme";
+            const std::vector<std::uint8_t> tenc = tree.Body(tree.Path(entry, {F("sinf"), F("schi"), F("tenc")}), 24);
+            if (tenc.size() >= 24) t.encryptionKid = ProtectionUuidText({tenc.data() + 8, 16});
         }
         t.codecName = CodecNameOfEntry(format);
         // Speech codecs are mono at a fixed rate, whatever the entry's fields say.
@@ -714,6 +716,15 @@ FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
     for (const FullRecord& r : parse.records) {
         if (r.type == F("moof")) ++s.fragments;
         if (r.type == F("sidx")) ++s.segmentIndexes;
+        if (r.type == F("pssh")) {
+            const std::vector<std::uint8_t> b = tree.Body(r.index, 20);
+            if (b.size() < 20) continue;
+            const std::span<const std::uint8_t> id(b.data() + 4, 16);
+            const char* name = ProtectionSystemName(id);
+            std::string text = name != nullptr ? std::string(name) : ProtectionUuidText(id);
+            if (std::find(s.protectionSystems.begin(), s.protectionSystems.end(), text) == s.protectionSystems.end())
+                s.protectionSystems.push_back(std::move(text));
+        }
     }
     for (const std::int32_t top : tree.Children(-1)) {
         const FullRecord& r = tree.Record(top);
@@ -817,6 +828,11 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
     if (s.fragments != 0) fragmented = "yes: " + GroupedText(s.fragments, rs) + " fragments";
     if (s.segmentIndexes != 0) fragmented += ", " + GroupedText(s.segmentIndexes, rs) + " segments indexed by sidx";
     line("Fragmented", fragmented);
+    if (!s.protectionSystems.empty()) {
+        std::string systems;
+        for (const std::string& name : s.protectionSystems) systems += (systems.empty() ? "" : ", ") + name;
+        line("Protection systems", systems);
+    }
 
     for (const TrackSummary& t : s.tracks) {
         view.AddFileInfoLine(kDescriptionSeparator);
@@ -887,7 +903,7 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
         }
         if (const auto rate = t.BitRate()) line("Bit rate", GroupedText(*rate, rs) + " bit/s");
         if (!t.language.empty()) line("Language", t.language);
-        line("Encrypted", t.encryption ? "yes (" + *t.encryption + ")" : "no");
+        line("Encrypted", t.encryption ? "yes (" + *t.encryption + (t.encryptionKid.empty() ? "" : ", KID " + t.encryptionKid) + ")" : "no");
     }
 }
 

@@ -73,6 +73,7 @@ struct TrackSummary {
     std::optional<std::uint32_t> bitsPerSample;
 
     std::optional<std::string> encryption;                   // the scheme type of a protected entry
+    std::string encryptionKid;                               // tenc's default KID as a UUID
     std::vector<std::string> missing;                        // what the track lacks, in words
 
     std::optional<double> MediaSeconds() const;
@@ -91,6 +92,7 @@ struct FileSummary {
     std::optional<double> samplesSeconds;        // a fragmented file's duration without mehd, from its samples
     std::uint64_t fragments = 0;                 // moof boxes
     std::uint64_t segmentIndexes = 0;            // sidx boxes
+    std::vector<std::string> protectionSystems;  // the systems of the pssh boxes, named where known
     std::vector<TrackSummary> tracks;
 };
 

@@ -8,6 +8,7 @@
 
 #include "common/ByteReader.h"
 #include "common/Formatters.h"
+#include "common/TextBytes.h"
 #include "common/Limits.h"
 #include "iso/full/FullParse.h"
 
@@ -16,7 +17,11 @@ namespace {
 
 constexpr std::uint32_t kTrak = Fourcc("trak"), kTkhd = Fourcc("tkhd"), kMdhd = Fourcc("mdhd"),
                         kHdlr = Fourcc("hdlr"), kMdia = Fourcc("mdia"), kStsd = Fourcc("stsd"),
-                        kMeta = Fourcc("meta"), kVide = Fourcc("vide"), kSoun = Fourcc("soun");
+                        kMeta = Fourcc("meta"), kVide = Fourcc("vide"), kSoun = Fourcc("soun"),
+                        kTfhd = Fourcc("tfhd"), kTraf = Fourcc("traf"), kSgpd = Fourcc("sgpd"),
+                        kSbgp = Fourcc("sbgp"), kStbl = Fourcc("stbl"), kSchi = Fourcc("schi"),
+                        kTenc = Fourcc("tenc"), kUuid = Fourcc("uuid"), kSeig = Fourcc("seig"),
+                        kKeys = Fourcc("keys"), kIinf = Fourcc("iinf");
 
 bool IsPrintableType(std::uint32_t type) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -158,7 +163,10 @@ private:
         switch (rule.kind) {
         case BoxKind::Leaf: return;
         case BoxKind::Container: break;
-        case BoxKind::FullContainer: childStart = 4; break;
+        case BoxKind::FullContainer:
+            // iinf counts its entries in 16 bits in version 0, else in 32.
+            childStart = rec.type == kIinf ? (Body(rec, 1).U8(0) == 0 ? 6 : 8) : 4;
+            break;
         case BoxKind::CountedContainer: childStart = 8; break;
         case BoxKind::Meta: {
             const ByteReader b = Body(rec, 8);
@@ -203,9 +211,25 @@ private:
 
     // The few values later descriptions need from other boxes.
     void TakeContext(const FullRecord& rec) {
+        const std::uint32_t parentType = rec.parent >= 0 ? Record(rec.parent).type : 0;
+        if (rec.type == kTfhd && parentType == kTraf) {
+            parse_.trafTracks.emplace_back(rec.parent, Body(rec, 8).U32BE(4));
+            return;
+        }
+        if ((rec.type == kSgpd || rec.type == kSbgp) && (parentType == kTraf || parentType == kStbl)) {
+            TakeSeig(rec);
+            return;
+        }
+        if (rec.type == kKeys && parentType == kMeta) {
+            TakeKeys(rec);
+            return;
+        }
         if (rec.track < 0) return;
         FullTrack& t = parse_.tracks[static_cast<std::size_t>(rec.track)];
-        const std::uint32_t parentType = rec.parent >= 0 ? Record(rec.parent).type : 0;
+        if (parentType == kSchi && (rec.type == kTenc || rec.type == kUuid)) {
+            TakeTenc(rec, t);
+            return;
+        }
         if (rec.type == kTkhd && parentType == kTrak) {
             const ByteReader b = Body(rec, 24);
             t.trackId = b.U32BE(b.U8(0) == 1 ? 20 : 12);
@@ -214,6 +238,97 @@ private:
             t.timescale = b.U32BE(b.U8(0) == 1 ? 20 : 12);
         } else if (rec.type == kHdlr && parentType == kMdia) {
             t.handlerType = Body(rec, 12).Fourcc(8);
+        }
+    }
+
+    // tenc, or PIFF's track encryption uuid (an algorithm ID where tenc has its protected flag).
+    void TakeTenc(const FullRecord& rec, FullTrack& t) {
+        static constexpr std::uint8_t kPiffTenc[16] = {0x89, 0x74, 0xDB, 0xCE, 0x7B, 0xE7, 0x4C, 0x51,
+                                                       0x84, 0xF9, 0x71, 0x48, 0xF9, 0x88, 0x25, 0x54};
+        const ByteReader b = Body(rec, 40);
+        IvDefault d;
+        d.record = rec.index;
+        if (rec.type == kUuid) {
+            for (std::size_t i = 0; i < 16; ++i)
+                if (b.U8(i) != kPiffTenc[i]) return;
+            if (b.Size() < 24) return;
+            d.isProtected = (b.U32BE(20) >> 8) != 0;
+            d.ivSize = b.U8(23);
+            d.ivSizeAt = rec.BodyOffset() + 23;
+        } else {
+            if (b.Size() < 8) return;
+            d.isProtected = b.U8(6) != 0;
+            d.ivSize = b.U8(7);
+            d.ivSizeAt = rec.BodyOffset() + 7;
+            if (d.isProtected && d.ivSize == 0) d.constantIvSize = b.U8(24);
+        }
+        d.known = true;
+        t.tenc = d;
+    }
+
+    // The names of a keys box, for the ilst items that index it.
+    void TakeKeys(const FullRecord& rec) {
+        const ByteReader b = Body(rec, 1 << 20);
+        std::vector<std::string> names;
+        const std::uint64_t count = b.U32BE(4);
+        std::size_t pos = 8;
+        for (std::uint64_t i = 0; i < count && pos + 8 <= b.Size(); ++i) {
+            const std::uint32_t size = b.U32BE(pos);
+            if (size < 8 || size > b.Size() - pos) break;
+            names.push_back(TextFromFileBytes(b.Bytes().data() + pos + 8, size - 8));
+            pos += size;
+        }
+        parse_.keys.emplace_back(rec.parent, std::move(names));
+    }
+
+    SeigGroups& SeigOf(std::int32_t holder) {
+        for (SeigGroups& g : parse_.seig)
+            if (g.holder == holder) return g;
+        parse_.seig.push_back({holder});
+        return parse_.seig.back();
+    }
+
+    // The seig sample groups: the IV size of each sgpd entry and the runs of the sbgp.
+    void TakeSeig(const FullRecord& rec) {
+        if (Body(rec, 8).U32BE(4) != kSeig) return;
+        constexpr std::size_t kMaxSeigRead = 1 << 20;
+        const ByteReader b = Body(rec, kMaxSeigRead);
+        const std::uint8_t version = b.U8(0);
+        SeigGroups& g = SeigOf(rec.parent);
+        if (rec.type == kSbgp) {
+            g.hasSbgp = true;
+            std::size_t pos = version == 1 ? 12 : 8;
+            const std::uint64_t count = b.U32BE(pos);
+            pos += 4;
+            for (std::uint64_t i = 0; i < count && pos + 8 <= b.Size(); ++i, pos += 8)
+                g.runs.emplace_back(b.U32BE(pos), b.U32BE(pos + 4));
+            return;
+        }
+        std::size_t pos = 8;
+        const std::uint32_t defaultLength = version >= 1 ? b.U32BE(pos) : 0;
+        if (version >= 1) pos += 4;
+        if (version >= 2) pos += 4;
+        const std::uint64_t count = b.U32BE(pos);
+        pos += 4;
+        for (std::uint64_t i = 0; i < count && pos + 20 <= b.Size(); ++i) {
+            std::size_t length = defaultLength;
+            if (version >= 1 && defaultLength == 0) {
+                length = b.U32BE(pos);
+                pos += 4;
+            } else if (version == 0) {
+                length = b.U8(pos + 2) == 1 && b.U8(pos + 3) == 0 ? 21 + b.U8(pos + 20) : 20;
+            }
+            if (pos + 4 > b.Size()) break;
+            IvDefault d;
+            d.known = true;
+            d.record = rec.index;
+            d.isProtected = b.U8(pos + 2) != 0;
+            d.ivSize = b.U8(pos + 3);
+            d.ivSizeAt = rec.BodyOffset() + pos + 3;
+            if (d.isProtected && d.ivSize == 0) d.constantIvSize = b.U8(pos + 20);
+            g.entries.push_back(d);
+            if (length == 0) break;
+            pos += length;
         }
     }
 

@@ -159,6 +159,8 @@ const char* HandlerMeaning(std::uint32_t type) {
     case F("auxv"): return "auxiliary video";
     case F("pict"): return "picture items";
     case F("mdir"): return "iTunes metadata";
+    case F("mdta"): return "metadata by keys";
+    case F("ID32"): return "ID3 tags";
     case F("alis"): return "data handler: file alias";
     case F("url "): return "data handler: URL";
     default: return "";
@@ -298,7 +300,7 @@ void DescribeUuid(Fields& f, const BoxContext& c) {
     if (f.Cut()) return;
     const auto usertype = f.Body().subspan(pos, 16);
     f.Meaning(UuidText(usertype));
-    if (DescribeUuidBody(f, usertype)) return;
+    if (DescribeUuidBody(f, c, usertype)) return;
     DescribeFree(f, c);
 }
 
@@ -494,6 +496,8 @@ void DescribeHintStatistic(Fields& f, const BoxContext& c) {
 }
 
 constexpr std::uint32_t kFreeRead = 4096;
+// A known uuid (a PIFF sample encryption, XMP) is read whole up to this.
+constexpr std::uint32_t kUuidRead = 1u << 20;
 // One pane line per text line: a box of line feeds must not become millions of lines.
 constexpr std::uint32_t kSdpRead = 65536;
 
@@ -538,7 +542,7 @@ constexpr BoxRule kRules[] = {
     Leaf(0, "free", DescribeFree, kFreeRead), Leaf(0, "skip", DescribeFree, kFreeRead),
     Leaf(0, "wide", DescribeFree, kFreeRead),
     Leaf(0, "mdat", DescribeMdat, 1),
-    Leaf(0, "uuid", DescribeUuid, kFreeRead),
+    Leaf(0, "uuid", DescribeUuid, kUuidRead),
 
     Annotation("titl"), Annotation("auth"), Annotation("perf"), Annotation("gnre"), Annotation("dscp"),
     Annotation("cprt"), Annotation("coll"), Annotation("albm", DescribeAlbm), Annotation("yrrc", DescribeYrrc),

@@ -213,7 +213,9 @@ bool FullViewExempt(const std::string& line, const Value& v) {
 
 // A run sample's value taken from a default of another box: its bytes are that box's.
 bool InheritedDefault(const Value& v) {
-    return v.text.find("(tfhd default)") != std::string::npos || v.text.find("(trex default)") != std::string::npos;
+    return v.text.find("(tfhd default)") != std::string::npos || v.text.find("(trex default)") != std::string::npos ||
+           v.text.find("(tenc default") != std::string::npos || v.text.find("(seig default") != std::string::npos ||
+           v.text.find("(PIFF track encryption default") != std::string::npos;
 }
 
 }  // namespace

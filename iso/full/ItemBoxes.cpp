@@ -1,0 +1,257 @@
+// The items of a meta box (HEIF, AVIF and other image files) in the full
+// view: the primary item, item information, item locations with each
+// extent's bytes in the file, references, item data and the item properties
+// with their associations.
+
+#include <algorithm>
+#include <string>
+
+#include "common/Formatters.h"
+#include "iso/full/Fields.h"
+#include "iso/full/FullParse.h"
+
+namespace kestrova::full {
+namespace {
+
+constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
+
+// No click lists more lines than this of one box.
+constexpr std::uint64_t kMaxLines = 1'000'000;
+
+void Trailing(Fields& f) {
+    if (!f.Cut() && f.Left() > 0) f.Rest("data");
+}
+
+void DescribePitm(Fields& f, const BoxContext&) {
+    f.U("item_ID", f.VersionFlags().first == 0 ? 2 : 4);
+    Trailing(f);
+}
+
+void DescribeIinf(Fields& f, const BoxContext&) {
+    f.U("entry_count", f.VersionFlags().first == 0 ? 2 : 4);
+}
+
+const char* ItemTypeMeaning(std::uint32_t type) {
+    switch (type) {
+    case F("hvc1"): return "(an HEVC image)";
+    case F("av01"): return "(an AV1 image)";
+    case F("avc1"): return "(an H.264 image)";
+    case F("jpeg"): return "(a JPEG image)";
+    case F("grid"): return "(a grid of images)";
+    case F("iovl"): return "(an overlay of images)";
+    case F("iden"): return "(an identity-derived image)";
+    case F("tmap"): return "(a tone-mapped image)";
+    case F("Exif"): return "(Exif metadata)";
+    case F("mime"): return "(a MIME-typed item)";
+    case F("uri "): return "(a URI-typed item)";
+    case F("hvt1"): return "(an HEVC tile)";
+    case F("unci"): return "(an uncompressed image)";
+    default: return "";
+    }
+}
+
+void DescribeInfe(Fields& f, const BoxContext&) {
+    const std::uint8_t version = f.VersionFlags().first;
+    if (version < 2) {
+        f.U("item_ID", 2);
+        f.U("item_protection_index", 2);
+        f.CString("item_name");
+        f.CString("content_type");
+        if (f.Left() > 0) f.CString("content_encoding");
+        return Trailing(f);
+    }
+    f.U("item_ID", version == 2 ? 2 : 4);
+    f.U("item_protection_index", 2);
+    const auto type = f.Type("item_type");
+    if (type) f.Meaning(ItemTypeMeaning(*type));
+    f.CString("item_name");
+    if (type && *type == F("mime")) {
+        f.CString("content_type");
+        if (f.Left() > 0) f.CString("content_encoding");
+    } else if (type && *type == F("uri ")) {
+        f.CString("item_uri_type");
+    }
+    Trailing(f);
+}
+
+void DescribeIloc(Fields& f, const BoxContext& c) {
+    const std::uint8_t version = f.VersionFlags().first;
+    const auto offsetSize = f.Bits("offset_size", 4);
+    const auto lengthSize = f.Bits("length_size", 4);
+    const auto baseSize = f.Bits("base_offset_size", 4);
+    const auto indexSize = f.Bits(version >= 1 ? "index_size" : "reserved", 4);
+    const auto count = f.U("item_count", version < 2 ? 2 : 4);
+    if (!offsetSize || !lengthSize || !baseSize || !indexSize || !count) return;
+    const auto size = [](std::uint64_t s) { return s == 4 || s == 8 ? static_cast<unsigned>(s) : 0u; };
+    const unsigned offsetBytes = size(*offsetSize), lengthBytes = size(*lengthSize), baseBytes = size(*baseSize);
+    const unsigned indexBytes = version >= 1 ? size(*indexSize) : 0;
+    const RegionalSettings& rs = f.Settings();
+    std::uint64_t lines = 0;
+    for (std::uint64_t i = 0; i < *count && !f.Cut(); ++i) {
+        if (f.Left() == 0) {
+            f.MarkCut("item #" + std::to_string(i + 1), 4);
+            break;
+        }
+        if (lines++ >= kMaxLines) return f.Heading("(only the first 1,000,000 lines are shown)");
+        f.Heading("item #" + std::to_string(i + 1));
+        f.U("item_ID", version < 2 ? 2 : 4);
+        std::uint64_t method = 0;
+        if (version >= 1) {
+            f.Bits("reserved", 12);
+            method = f.Bits("construction_method", 4).value_or(0);
+            f.Meaning(method == 0 ? "(file offset)" : method == 1 ? "(idat offset)" : method == 2 ? "(item offset)" : "");
+        }
+        f.U("data_reference_index", 2);
+        const std::uint64_t base = baseBytes != 0 ? f.U("base_offset", baseBytes).value_or(0) : 0;
+        const auto extents = f.U("extent_count", 2);
+        if (!extents) break;
+        for (std::uint64_t k = 0; k < *extents && !f.Cut(); ++k) {
+            if (lines++ >= kMaxLines) return f.Heading("(only the first 1,000,000 lines are shown)");
+            const std::uint64_t need = indexBytes + offsetBytes + lengthBytes;
+            if (!f.Has(need)) {
+                f.MarkCut("extent #" + std::to_string(k + 1), need);
+                break;
+            }
+            const std::uint64_t pos = f.Pos();
+            std::string& s = f.Scratch();
+            s.assign("   extent ");
+            AppendEntryNumber(s, static_cast<std::int64_t>(k));
+            if (indexBytes) s += "extent_index " + GroupedText(f.Peek(pos, indexBytes), rs) + ", ";
+            const std::uint64_t offset = offsetBytes ? f.Peek(pos + indexBytes, offsetBytes) : 0;
+            const std::uint64_t length = lengthBytes ? f.Peek(pos + indexBytes + offsetBytes, lengthBytes) : 0;
+            s += "extent_offset " + GroupedText(offset, rs) + ", extent_length " + GroupedText(length, rs);
+            f.Raw(std::string(s), f.Range(pos, need));
+            f.Seek(pos + need);
+            if (method != 0) continue;
+            // A length of 0 means the rest of the file.
+            const std::uint64_t start = base + offset;
+            const std::uint64_t fileSize = c.parse.fileSize;
+            if (start < base || start > fileSize || (length != 0 && length > fileSize - start)) {
+                f.Derived("data", "bytes " + GroupedText(start, rs) + " to " + GroupedText(start + length, rs) +
+                                      ": past the end of the file (" + GroupedText(fileSize, rs) + " bytes)",
+                          {});
+                continue;
+            }
+            const std::uint64_t n = length != 0 ? length : fileSize - start;
+            if (n == 0) continue;
+            f.Derived("data", GroupedText(n, rs) + " bytes from offset " + GroupedText(start, rs) + " to " +
+                                  GroupedText(start + n - 1, rs),
+                      {start, n});
+        }
+    }
+    Trailing(f);
+}
+
+// A reference of one item to others; the iref's version sets the ID width,
+// told here by which of the two fills the box exactly.
+void DescribeItemReference(Fields& f, const BoxContext&) {
+    const std::uint64_t n = f.Left();
+    const bool wide = !(n >= 4 && 4 + 2 * f.Peek(2, 2) == n);
+    const unsigned w = wide ? 4 : 2;
+    f.U("from_item_ID", w);
+    const auto count = f.U("reference_count", 2);
+    for (std::uint64_t i = 0; count && i < *count && !f.Cut(); ++i) f.U("to_item_ID #" + std::to_string(i + 1), w);
+    Trailing(f);
+}
+
+void DescribeIdat(Fields& f, const BoxContext&) { f.Rest("data"); }
+
+void DescribeIspe(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    f.U("image_width", 4);
+    f.U("image_height", 4);
+    Trailing(f);
+}
+
+void DescribeIrot(Fields& f, const BoxContext&) {
+    f.Bits("reserved", 6);
+    if (const auto angle = f.Bits("angle", 2)) f.Meaning("(" + std::to_string(*angle * 90) + " degrees anticlockwise)");
+    Trailing(f);
+}
+
+void DescribeImir(Fields& f, const BoxContext&) {
+    f.Bits("reserved", 7);
+    if (const auto axis = f.Bits("axis", 1)) f.Meaning(*axis == 0 ? "(mirrored about a vertical axis: left and right swap)" : "(mirrored about a horizontal axis: top and bottom swap)");
+    Trailing(f);
+}
+
+void DescribePixi(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    const auto channels = f.U("num_channels", 1);
+    for (std::uint64_t i = 0; channels && i < *channels && !f.Cut(); ++i) f.U("bits_per_channel #" + std::to_string(i + 1), 1);
+    Trailing(f);
+}
+
+void DescribeAuxC(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    if (const auto type = f.CString("aux_type")) {
+        if (type->find(":alpha") != std::string::npos) f.Meaning("(alpha)");
+        else if (type->find(":depth") != std::string::npos) f.Meaning("(depth)");
+    }
+    if (!f.Cut() && f.Left() > 0) f.Rest("aux_subtype");
+}
+
+void DescribeClap(Fields& f, const BoxContext&) {
+    for (const char* name : {"cleanApertureWidthN", "cleanApertureWidthD", "cleanApertureHeightN", "cleanApertureHeightD",
+                             "horizOffN", "horizOffD", "vertOffN", "vertOffD"})
+        f.U(name, 4);
+    Trailing(f);
+}
+
+void DescribeLsel(Fields& f, const BoxContext&) {
+    f.U("layer_id", 2);
+    Trailing(f);
+}
+
+void DescribeA1op(Fields& f, const BoxContext&) {
+    f.U("op_index", 1);
+    Trailing(f);
+}
+
+void DescribeIpma(Fields& f, const BoxContext&) {
+    const auto [version, flags] = f.VersionFlags();
+    const auto count = f.U("entry_count", 4);
+    const unsigned indexBits = (flags & 1) ? 15 : 7;
+    std::uint64_t lines = 0;
+    for (std::uint64_t i = 0; count && i < *count && !f.Cut(); ++i) {
+        if (f.Left() == 0) {
+            f.MarkCut("entry #" + std::to_string(i + 1), 3);
+            break;
+        }
+        if (lines++ >= kMaxLines) return f.Heading("(only the first 1,000,000 lines are shown)");
+        f.Heading("entry #" + std::to_string(i + 1));
+        f.U("item_ID", version < 1 ? 2 : 4);
+        const auto associations = f.U("association_count", 1);
+        for (std::uint64_t k = 0; associations && k < *associations && !f.Cut(); ++k) {
+            f.Flag("essential #" + std::to_string(k + 1));
+            if (const auto index = f.Bits("property_index #" + std::to_string(k + 1), indexBits); index && *index == 0)
+                f.Meaning("(no property)");
+        }
+    }
+    Trailing(f);
+}
+
+constexpr BoxRule Leaf(std::uint32_t parent, const char (&type)[5], DescribeFn describe) {
+    return {parent, F(type), BoxKind::Leaf, EntryLayout::None, describe};
+}
+
+constexpr BoxRule kRules[] = {
+    {0, F("iinf"), BoxKind::FullContainer, EntryLayout::None, DescribeIinf, 8},
+    {0, F("iref"), BoxKind::FullContainer},
+    Leaf(0, "pitm", DescribePitm), Leaf(F("iinf"), "infe", DescribeInfe), Leaf(0, "iloc", DescribeIloc),
+    Leaf(0, "idat", DescribeIdat),
+    Leaf(F("iref"), "dimg", DescribeItemReference), Leaf(F("iref"), "thmb", DescribeItemReference),
+    Leaf(F("iref"), "auxl", DescribeItemReference), Leaf(F("iref"), "cdsc", DescribeItemReference),
+    Leaf(F("iref"), "base", DescribeItemReference), Leaf(F("iref"), "prem", DescribeItemReference),
+    Leaf(F("iref"), "exbl", DescribeItemReference),
+    Leaf(F("ipco"), "ispe", DescribeIspe), Leaf(F("ipco"), "irot", DescribeIrot), Leaf(F("ipco"), "imir", DescribeImir),
+    Leaf(F("ipco"), "pixi", DescribePixi), Leaf(F("ipco"), "auxC", DescribeAuxC), Leaf(F("ipco"), "clap", DescribeClap),
+    Leaf(F("ipco"), "lsel", DescribeLsel), Leaf(F("ipco"), "a1op", DescribeA1op),
+    Leaf(F("iprp"), "ipma", DescribeIpma),
+};
+
+}  // namespace
+
+std::span<const BoxRule> ItemBoxRules() { return kRules; }
+
+}  // namespace kestrova::full

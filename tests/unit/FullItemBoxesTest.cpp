@@ -1,0 +1,216 @@
+// The items of an image file's meta box in the full view: iloc versions 0 to
+// 2 with each extent's bytes in the file, item information, a hand-built
+// grid (heif-enc makes none) with its dimg references, and the properties
+// with their associations. Every line is compared with its bytes, then
+// checked against the file.
+
+#include <gtest/gtest.h>
+
+#include "FullCaseFixtures.h"
+#include "support/RangeChecker.h"
+
+namespace kestrova::test {
+namespace {
+
+Bytes Meta(std::initializer_list<Bytes> children) {
+    Bytes body = U32(0);
+    body = Cat({body, FullBox("hdlr", 0, 0, Cat({U32(0), Text("pict"), Zeros(12), U8(0)}))});
+    for (const Bytes& c : children) body = Cat({body, c});
+    return Cat({Box("ftyp", Cat({Text("heic"), U32(0), Text("mif1")})), Box("meta", body)});
+}
+
+std::vector<std::string> RangeFailures(const Bytes& file, const char* type) {
+    TempFile temp(file, "items.heic");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    FullClick(doc, FullNodeOf(doc, type));
+    return CheckPaneRanges(doc, type);
+}
+
+void Expect(const std::vector<ClickCase>& cases) {
+    for (const ClickCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Shown(DescribeInFullView(c.file, c.type)), Shown(c.lines));
+        EXPECT_EQ(RangeFailures(c.file, c.type), std::vector<std::string>{});
+    }
+}
+
+TEST(FullItemBoxes, ItemLocations) {
+    // Version 0: 4-byte offsets and lengths, no base; the extent lies in the mdat after the meta.
+    const Bytes mdat = Box("mdat", Text("0123456789"));
+    const Bytes v0 = FullBox("iloc", 0, 0, Cat({U8(0x44), U8(0x00), U16(1), U16(1), U16(0), U16(1), U32(0), U32(10)}));
+    // The extent offset is patched once the file's layout is known.
+    Bytes file0 = Cat({Meta({v0}), mdat});
+    const std::size_t extentAt = file0.size() - mdat.size() - 8;  // iloc ends the meta with the extent's offset and length
+    const std::uint32_t dataAt = static_cast<std::uint32_t>(file0.size() - 10);
+    for (int k = 0; k < 4; ++k) file0[extentAt + k] = static_cast<std::uint8_t>(dataAt >> (24 - 8 * k));
+    // Version 1: idat offsets (construction method 1), an 8-byte base and 4-byte index.
+    const Bytes v1 = FullBox("iloc", 1, 0, Cat({U8(0x44), U8(0x84), U16(1), U16(2), U16(1), U16(0), U64(0), U16(1), U32(7), U32(0), U32(4)}));
+    // Version 2: 32-bit item IDs, an extent past the end of the file.
+    const Bytes v2 = FullBox("iloc", 2, 0, Cat({U8(0x44), U8(0x00), U32(1), U32(70000), U16(0), U16(0), U16(1), U32(0x7FFFFFF0), U32(100)}));
+    // Counts no bytes hold.
+    const Bytes cut = FullBox("iloc", 0, 0, Cat({U8(0x44), U8(0x00), U16(0xFFFF), U16(1), U16(0), U16(0xFFFF)}));
+    Expect({
+        {"iloc version 0", file0, "iloc", {
+             {"version              : 0 (0000)", R(73, 1)},
+             {"flags                : 0 (00000000)", R(74, 3)},
+             {"offset_size          : 4 (0X04)", ByteRange::Bits(616, 4)},
+             {"length_size          : 4 (0X04)", ByteRange::Bits(620, 4)},
+             {"base_offset_size     : 0 (0000)", ByteRange::Bits(624, 4)},
+             {"reserved             : 0 (0000)", ByteRange::Bits(628, 4)},
+             {"item_count           : 1 (0X0001)", R(79, 2)},
+             {"item #1", {}},
+             {"item_ID              : 1 (0X0001)", R(81, 2)},
+             {"data_reference_index : 0 (000000)", R(83, 2)},
+             {"extent_count         : 1 (0X0001)", R(85, 2)},
+             {"   extent #1   : extent_offset 103, extent_length 10", R(87, 8)},
+             {"data : = 10 bytes from offset 103 to 112", R(103, 10)},
+         }},
+        {"iloc version 1, an idat offset", Meta({v1, Box("idat", Text("abcd"))}), "iloc", {
+             {"version              : 1 (0X01)", R(73, 1)},
+             {"flags                : 0 (00000000)", R(74, 3)},
+             {"offset_size          : 4 (0X04)", ByteRange::Bits(616, 4)},
+             {"length_size          : 4 (0X04)", ByteRange::Bits(620, 4)},
+             {"base_offset_size     : 8 (0X08)", ByteRange::Bits(624, 4)},
+             {"index_size           : 4 (0X04)", ByteRange::Bits(628, 4)},
+             {"item_count           : 1 (0X0001)", R(79, 2)},
+             {"item #1", {}},
+             {"item_ID              : 2 (0X0002)", R(81, 2)},
+             {"reserved             : 0 (000000)", ByteRange::Bits(664, 12)},
+             {"construction_method  : 1 (0X01) (idat offset)", ByteRange::Bits(676, 4)},
+             {"data_reference_index : 0 (000000)", R(85, 2)},
+             {"base_offset          : 0 (000000000000000000)", R(87, 8)},
+             {"extent_count         : 1 (0X0001)", R(95, 2)},
+             {"   extent #1   : extent_index 7, extent_offset 0, extent_length 4", R(97, 12)},
+         }},
+        {"iloc version 2, past the end of the file", Meta({v2}), "iloc", {
+             {"version              : 2 (0X02)", R(73, 1)},
+             {"flags                : 0 (00000000)", R(74, 3)},
+             {"offset_size          : 4 (0X04)", ByteRange::Bits(616, 4)},
+             {"length_size          : 4 (0X04)", ByteRange::Bits(620, 4)},
+             {"base_offset_size     : 0 (0000)", ByteRange::Bits(624, 4)},
+             {"index_size           : 0 (0000)", ByteRange::Bits(628, 4)},
+             {"item_count           : 1 (0X00000001)", R(79, 4)},
+             {"item #1", {}},
+             {"item_ID              : 70,000 (0X00011170)", R(83, 4)},
+             {"reserved             : 0 (000000)", ByteRange::Bits(696, 12)},
+             {"construction_method  : 0 (0000) (file offset)", ByteRange::Bits(708, 4)},
+             {"data_reference_index : 0 (000000)", R(89, 2)},
+             {"extent_count         : 1 (0X0001)", R(91, 2)},
+             {"   extent #1   : extent_offset 2,147,483,632, extent_length 100", R(93, 8)},
+             {"data : = bytes 2,147,483,632 to 2,147,483,732: past the end of the file (101 bytes)", {}},
+         }},
+        {"iloc counting more than it holds", Meta({cut}), "iloc", {
+             {"version              : 0 (0000)", R(73, 1)},
+             {"flags                : 0 (00000000)", R(74, 3)},
+             {"offset_size          : 4 (0X04)", ByteRange::Bits(616, 4)},
+             {"length_size          : 4 (0X04)", ByteRange::Bits(620, 4)},
+             {"base_offset_size     : 0 (0000)", ByteRange::Bits(624, 4)},
+             {"reserved             : 0 (0000)", ByteRange::Bits(628, 4)},
+             {"item_count           : 65,535 (0XFFFF)", R(79, 2)},
+             {"item #1", {}},
+             {"item_ID              : 1 (0X0001)", R(81, 2)},
+             {"data_reference_index : 0 (000000)", R(83, 2)},
+             {"extent_count         : 65,535 (0XFFFF)", R(85, 2)},
+             {"(the box ends at offset 87: extent #1 needs 8 bytes, 0 are left)", {}},
+         }},
+    });
+}
+
+TEST(FullItemBoxes, GridItemAndProperties) {
+    // A 2x1 grid (item 1) of two HEVC tiles (2 and 3), its dimg reference and the properties.
+    const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(3),
+                                                  FullBox("infe", 2, 0, Cat({U16(1), U16(0), Text("grid"), U8(0)})),
+                                                  FullBox("infe", 2, 1, Cat({U16(2), U16(0), Text("hvc1"), U8(0)})),
+                                                  FullBox("infe", 3, 0, Cat({U32(3), U16(0), Text("mime"), Text("XMP"), U8(0), Text("application/rdf+xml"), U8(0)}))}));
+    const Bytes iref = FullBox("iref", 0, 0, Box("dimg", Cat({U16(1), U16(2), U16(2), U16(3)})));
+    const Bytes ipco = Box("ipco", {FullBox("ispe", 0, 0, Cat({U32(128), U32(64)})), Box("irot", U8(1)), Box("imir", U8(1)),
+                                    FullBox("pixi", 0, 0, Cat({U8(3), U8(8), U8(8), U8(8)})),
+                                    FullBox("auxC", 0, 0, Cat({Text("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha"), U8(0)}))});
+    const Bytes ipma = FullBox("ipma", 0, 1, Cat({U32(2), U16(1), U8(2), U16(0x8001), U16(0x0002), U16(2), U8(1), U16(0x8003)}));
+    const Bytes file = Meta({FullBox("pitm", 0, 0, U16(1)), iinf, iref, Box("iprp", {ipco, ipma})});
+    Expect({
+        {"pitm", file, "pitm", {
+             {"version : 0 (0000)", R(73, 1)},
+             {"flags   : 0 (00000000)", R(74, 3)},
+             {"item_ID : 1 (0X0001)", R(77, 2)},
+         }},
+        {"iinf version 0", file, "iinf", {
+             {"version     : 0 (0000)", R(87, 1)},
+             {"flags       : 0 (00000000)", R(88, 3)},
+             {"entry_count : 3 (0X0003)", R(91, 2)},
+         }},
+        {"infe version 2 of the grid", file, "infe", {
+             {"version               : 2 (0X02)", R(101, 1)},
+             {"flags                 : 0 (00000000)", R(102, 3)},
+             {"item_ID               : 1 (0X0001)", R(105, 2)},
+             {"item_protection_index : 0 (000000)", R(107, 2)},
+             {"item_type             : grid (0X67726964) (a grid of images)", R(109, 4)},
+             {"item_name             : \"\"", R(113, 1)},
+         }},
+        {"dimg: the grid's tiles", file, "dimg", {
+             {"from_item_ID    : 1 (0X0001)", R(201, 2)},
+             {"reference_count : 2 (0X0002)", R(203, 2)},
+             {"to_item_ID #1   : 2 (0X0002)", R(205, 2)},
+             {"to_item_ID #2   : 3 (0X0003)", R(207, 2)},
+         }},
+        {"ispe", file, "ispe", {
+             {"version      : 0 (0000)", R(233, 1)},
+             {"flags        : 0 (00000000)", R(234, 3)},
+             {"image_width  : 128 (0X00000080)", R(237, 4)},
+             {"image_height : 64 (0X00000040)", R(241, 4)},
+         }},
+        {"irot", file, "irot", {
+             {"reserved : 0 (0000)", ByteRange::Bits(2024, 6)},
+             {"angle    : 1 (0X01) (90 degrees anticlockwise)", ByteRange::Bits(2030, 2)},
+         }},
+        {"imir", file, "imir", {
+             {"reserved : 0 (0000)", ByteRange::Bits(2096, 7)},
+             {"axis     : 1 (0X01) (mirrored about a horizontal axis: top and bottom swap)", ByteRange::Bits(2103, 1)},
+         }},
+        {"pixi", file, "pixi", {
+             {"version             : 0 (0000)", R(271, 1)},
+             {"flags               : 0 (00000000)", R(272, 3)},
+             {"num_channels        : 3 (0X03)", R(275, 1)},
+             {"bits_per_channel #1 : 8 (0X08)", R(276, 1)},
+             {"bits_per_channel #2 : 8 (0X08)", R(277, 1)},
+             {"bits_per_channel #3 : 8 (0X08)", R(278, 1)},
+         }},
+        {"auxC", file, "auxC", {
+             {"version  : 0 (0000)", R(287, 1)},
+             {"flags    : 0 (00000000)", R(288, 3)},
+             {"aux_type : \"urn:mpeg:mpegB:cicp:systems:auxiliary:alpha\" (alpha)", R(291, 44)},
+         }},
+        {"ipma with 15-bit indexes", file, "ipma", {
+             {"version           : 0 (0000)", R(343, 1)},
+             {"flags             : 1 (0X000001)", R(344, 3)},
+             {"entry_count       : 2 (0X00000002)", R(347, 4)},
+             {"entry #1", {}},
+             {"item_ID           : 1 (0X0001)", R(351, 2)},
+             {"association_count : 2 (0X02)", R(353, 1)},
+             {"essential #1      : 1 (0X01)", ByteRange::Bits(2832, 1)},
+             {"property_index #1 : 1 (0X0001)", ByteRange::Bits(2833, 15)},
+             {"essential #2      : 0 (0000)", ByteRange::Bits(2848, 1)},
+             {"property_index #2 : 2 (0X0002)", ByteRange::Bits(2849, 15)},
+             {"entry #2", {}},
+             {"item_ID           : 2 (0X0002)", R(358, 2)},
+             {"association_count : 1 (0X01)", R(360, 1)},
+             {"essential #1      : 1 (0X01)", ByteRange::Bits(2888, 1)},
+             {"property_index #1 : 3 (0X0003)", ByteRange::Bits(2889, 15)},
+         }},
+    });
+    // The mime item (the third infe) is version 3 with a 32-bit ID.
+    EXPECT_EQ(Shown(DescribeInFullView(file, "infe", 2)), Shown(std::vector<ClickLine>{
+                                                             {"version               : 3 (0X03)", R(143, 1)},
+                                                             {"flags                 : 0 (00000000)", R(144, 3)},
+                                                             {"item_ID               : 3 (0X00000003)", R(147, 4)},
+                                                             {"item_protection_index : 0 (000000)", R(151, 2)},
+                                                             {"item_type             : mime (0X6D696D65) (a MIME-typed item)", R(153, 4)},
+                                                             {"item_name             : \"XMP\"", R(157, 4)},
+                                                             {"content_type          : \"application/rdf+xml\"", R(161, 20)},
+                                                         }));
+}
+
+}  // namespace
+}  // namespace kestrova::test

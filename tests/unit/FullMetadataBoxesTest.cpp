@@ -1,0 +1,266 @@
+// Tags in the full view: ilst items and their data boxes decoded by type
+// indicator, freeform items, keys with the items that index them, QuickTime
+// udta texts (©xyz as a place), chapter lists and XMP. Every line is compared
+// with its bytes, then checked against the file.
+
+#include <gtest/gtest.h>
+
+#include "FullCaseFixtures.h"
+#include "support/RangeChecker.h"
+
+namespace kestrova::test {
+namespace {
+
+Bytes Top(const Bytes& box) { return Cat({Box("ftyp", Text("isom")), box}); }
+
+// A type whose first character is the copyright sign.
+std::string Copyright(const char* rest) { return std::string("\xA9") + rest; }
+
+Bytes Data(std::uint32_t indicator, const Bytes& value) { return Box("data", Cat({U32(indicator), U32(0), value})); }
+
+// moov/udta/meta (mdir) holding one ilst item.
+Bytes Tagged(const std::string& item, const Bytes& data) {
+    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("mdir"), Text("appl"), Zeros(8), U8(0)}));
+    return Top(Box("moov", {Box("udta", {FullBox("meta", 0, 0, Cat({hdlr, Box("ilst", {Box(item, data)})}))})}));
+}
+
+std::vector<std::string> RangeFailures(const Bytes& file, const char* type, int nth) {
+    TempFile temp(file, "tagged.mp4");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    FullClick(doc, FullNodeOf(doc, type, nth));
+    return CheckPaneRanges(doc, type);
+}
+
+struct TagCase {
+    ClickCase click;
+    int nth = 0;
+};
+
+void Expect(const std::vector<TagCase>& cases) {
+    for (const TagCase& c : cases) {
+        SCOPED_TRACE(c.click.name);
+        EXPECT_EQ(Shown(DescribeInFullView(c.click.file, c.click.type, c.nth)), Shown(c.click.lines));
+        EXPECT_EQ(RangeFailures(c.click.file, c.click.type, c.nth), std::vector<std::string>{});
+    }
+}
+
+TEST(FullMetadataBoxes, EveryTypeIndicator) {
+    Expect({
+        {{"UTF-8 title", Tagged(Copyright("nam"), Data(1, Text("Hi"))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 1 (0X000001) UTF-8", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : \"Hi\"", R(105, 2)},
+         }}},
+        {{"the item names itself", Tagged(Copyright("nam"), Data(1, Text("Hi"))), Copyright("nam").c_str(), {
+             {"(title)", {}},
+         }}},
+        {{"UTF-8 that is not valid", Tagged(Copyright("ART"), Data(1, {0x41, 0xFF, 0x42})), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 1 (0X000001) UTF-8", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : \"A\xEF\xBF\xBD" "B\"", R(105, 3)},
+         }}},
+        {{"UTF-16", Tagged("desc", Data(2, Cat({U16('o'), U16('k')}))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 2 (0X000002) UTF-16", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : \"ok\"", R(105, 4)},
+         }}},
+        {{"trkn 3 of 12", Tagged("trkn", Data(0, Cat({U16(0), U16(3), U16(12), U16(0)}))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 0 (00000000) implicit (by the item)", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"reserved       : 0 (000000)", R(105, 2)},
+             {"number         : 3 (0X0003)", R(107, 2)},
+             {"total          : 12 (0X000C)", R(109, 2)},
+             {"reads          : = 3 of 12", R(107, 4)},
+             {"data           : 00 00", R(111, 2)},
+         }}},
+        {{"disk shorter than 6 bytes", Tagged("disk", Data(0, Cat({U16(0), U16(1)}))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 0 (00000000) implicit (by the item)", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"reserved       : 0 (000000)", R(105, 2)},
+             {"number         : 1 (0X0001)", R(107, 2)},
+             {"(the box ends at offset 109: total needs 2 bytes, 0 are left)", {}},
+         }}},
+        {{"gnre is the ID3v1 genre plus one", Tagged("gnre", Data(0, U16(18))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 0 (00000000) implicit (by the item)", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"genre          : 18 (0X0012) Rock", R(105, 2)},
+         }}},
+        {{"signed 1-byte integer (cpil)", Tagged("cpil", Data(21, U8(1))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 21 (0X000015) signed big-endian integer", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : 1 (0X01)", R(105, 1)},
+         }}},
+        {{"unsigned 3-byte integer", Tagged("tmpo", Data(22, U24(120))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 22 (0X000016) unsigned big-endian integer", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : 120 (0X000078)", R(105, 3)},
+         }}},
+        {{"signed 8-byte integer", Tagged("plID", Data(21, U64(0xFFFFFFFFFFFFFFFE))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 21 (0X000015) signed big-endian integer", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : -2 (0XFFFFFFFFFFFFFFFE)", R(105, 8)},
+         }}},
+        {{"an integer of 5 bytes", Tagged("cnID", Data(21, Zeros(5))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 21 (0X000015) signed big-endian integer", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : 00 00 00 00 00 (an integer is 1, 2, 3, 4 or 8 bytes)", R(105, 5)},
+         }}},
+        {{"float32", Tagged("rate", Data(23, U32(0x3FC00000))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 23 (0X000017) big-endian float32", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : 1.5", R(105, 4)},
+         }}},
+        {{"float64", Tagged("rate", Data(24, U64(0xC004000000000000))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 24 (0X000018) big-endian float64", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"value          : -2.5", R(105, 8)},
+         }}},
+        {{"JPEG cover", Tagged("covr", Data(13, {0xFF, 0xD8, 0xFF, 0xD9})), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 13 (0X00000D) JPEG", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"picture        : = JPEG, 4 bytes", R(105, 4)},
+         }}},
+        {{"PNG cover", Tagged("covr", Data(14, Text("\x89PNG"))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 14 (0X00000E) PNG", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"picture        : = PNG, 4 bytes", R(105, 4)},
+         }}},
+        {{"BMP cover", Tagged("covr", Data(27, Text("BM"))), "data", {
+             {"type_set       : 0 (0000)", R(97, 1)},
+             {"type_indicator : 27 (0X00001B) BMP", R(98, 3)},
+             {"country        : 0 (000000)", R(101, 2)},
+             {"language       : 0 (000000) (any locale)", R(103, 2)},
+             {"picture        : = BMP, 2 bytes", R(105, 2)},
+         }}},
+    });
+}
+
+TEST(FullMetadataBoxes, FreeformKeysAndQuickTimeTexts) {
+    const Bytes freeform = Box("----", {FullBox("mean", 0, 0, Text("com.apple.iTunes")), FullBox("name", 0, 0, Text("iTunSMPB")),
+                                        Data(1, Text("x"))});
+    const Bytes keysHdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("mdta"), Zeros(12), U8(0)}));
+    const Bytes keys = FullBox("keys", 0, 0, Cat({U32(2), U32(12), Text("mdta"), Text("make"), U32(13), Text("mdta"), Text("model")}));
+    const Bytes indexed = Box("ilst", {Box(std::string("\0\0\0\2", 4), {Data(1, Text("X1"))}),
+                                       Box(std::string("\0\0\0\7", 4), {Data(1, Text("?"))})});
+    const Bytes qtMeta = Top(Box("moov", {Box("meta", {keysHdlr, keys, indexed})}));
+    // ©xyz in English (packed "eng"), ©nam in Macintosh English (0).
+    const Bytes place = Cat({U16(18), U16(0x15C7), Text("+37.3318-122.0312/")});
+    const Bytes udta = Top(Box("moov", {Box("udta", {Box(Copyright("xyz"), place),
+                                                     Box(Copyright("nam"), Cat({U16(3), U16(0), Text("A\xE9z")}))})}));
+    Expect({
+        {{"freeform mean", Top(Box("ilst", {freeform})), "mean", {
+             {"version : 0 (0000)", R(36, 1)},
+             {"flags   : 0 (00000000)", R(37, 3)},
+             {"meaning : \"com.apple.iTunes\"", R(40, 16)},
+         }}},
+        {{"freeform name", Top(Box("ilst", {freeform})), "name", {
+             {"version : 0 (0000)", R(64, 1)},
+             {"flags   : 0 (00000000)", R(65, 3)},
+             {"name    : \"iTunSMPB\"", R(68, 8)},
+         }}},
+        {{"keys", qtMeta, "keys", {
+             {"version       : 0 (0000)", R(69, 1)},
+             {"flags         : 0 (00000000)", R(70, 3)},
+             {"entry_count   : 2 (0X00000002)", R(73, 4)},
+             {"key #1", {}},
+             {"key_size      : 12 (0X0000000C)", R(77, 4)},
+             {"key_namespace : mdta (0X6D647461)", R(81, 4)},
+             {"key_value     : \"make\"", R(85, 4)},
+             {"key #2", {}},
+             {"key_size      : 13 (0X0000000D)", R(89, 4)},
+             {"key_namespace : mdta (0X6D647461)", R(93, 4)},
+             {"key_value     : \"model\"", R(97, 5)},
+         }}},
+        {{"©xyz as a place", udta, Copyright("xyz").c_str(), {
+             {"text_length : 18 (0X0012)", R(36, 2)},
+             {"language    : 5,575 (0X15C7) eng", R(38, 2)},
+             {"text        : \"+37.3318-122.0312/\"", R(40, 18)},
+             {"place       : = latitude 37.3318, longitude -122.0312", R(40, 18)},
+         }}},
+        {{"a Macintosh-language text", udta, Copyright("nam").c_str(), {
+             {"text_length : 3 (0X0003)", R(66, 2)},
+             {"language    : 0 (000000) Macintosh language code 0", R(68, 2)},
+             {"text        : \"A\xC3\x88z\"", R(70, 3)},
+         }}},
+    });
+    // Items under mdta are typed by the number of their key; key 7 is not there.
+    TempFile temp(qtMeta, "keys.mp4");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    EXPECT_EQ(FullClick(doc, FullNodeOf(doc, std::string("\0\0\0\2", 4))).lines, std::vector<std::string>{"(key #2: model)"});
+    EXPECT_EQ(FullClick(doc, FullNodeOf(doc, "data", 0)).lines.back(), "value          : \"X1\"");
+    EXPECT_EQ(FullClick(doc, FullNodeOf(doc, std::string("\0\0\0\7", 4))).lines,
+              std::vector<std::string>{"(key #7: the keys box has no such key)"});
+}
+
+TEST(FullMetadataBoxes, ChaptersAndXmp) {
+    const Bytes chapters = Cat({U8(2), U64(0), U8(5), Text("Intro"), U64(600000000), U8(3), Text("End")});
+    Expect({
+        {{"chpl version 0", Top(Box("udta", {FullBox("chpl", 0, 0, chapters)})), "chpl", {
+             {"version       : 0 (0000)", R(28, 1)},
+             {"flags         : 0 (00000000)", R(29, 3)},
+             {"chapter_count : 2 (0X02)", R(32, 1)},
+             {"   chapter #1   : start 0 (0.000 s), title \"Intro\"", R(33, 14)},
+             {"   chapter #2   : start 600,000,000 (60.000 s), title \"End\"", R(47, 12)},
+         }}},
+        {{"chpl version 1", Top(Box("udta", {FullBox("chpl", 1, 0, Cat({U32(0), chapters}))})), "chpl", {
+             {"version       : 1 (0X01)", R(28, 1)},
+             {"flags         : 0 (00000000)", R(29, 3)},
+             {"reserved      : 0 (0000000000)", R(32, 4)},
+             {"chapter_count : 2 (0X02)", R(36, 1)},
+             {"   chapter #1   : start 0 (0.000 s), title \"Intro\"", R(37, 14)},
+             {"   chapter #2   : start 600,000,000 (60.000 s), title \"End\"", R(51, 12)},
+         }}},
+        {{"chpl counting more chapters than it holds", Top(Box("udta", {FullBox("chpl", 0, 0, Cat({U8(9), U64(1), U8(200), Text("ab")}))})), "chpl", {
+             {"version       : 0 (0000)", R(28, 1)},
+             {"flags         : 0 (00000000)", R(29, 3)},
+             {"chapter_count : 9 (0X09)", R(32, 1)},
+             {"   chapter #1   : start 1 (0.000 s), title \"ab\"", R(33, 11)},
+             {"(the box ends at offset 44: chapter #2 needs 9 bytes, 0 are left)", {}},
+         }}},
+        {{"XMP_ line by line", Top(Box("udta", {Box("XMP_", Text("<x:xmpmeta>\n <rdf/>\r\n</x:xmpmeta>"))})), "XMP_", {
+             {"   <x:xmpmeta>", R(28, 12)},
+             {"    <rdf/>", R(40, 9)},
+             {"   </x:xmpmeta>", R(49, 12)},
+         }}},
+        {{"xml in a meta", Top(FullBox("meta", 0, 0, Cat({FullBox("hdlr", 0, 0, Cat({U32(0), Text("mdir"), Zeros(12), U8(0)})), FullBox("xml ", 0, 0, Text("<a/>\n"))}))), "xml ", {
+             {"version : 0 (0000)", R(65, 1)},
+             {"flags   : 0 (00000000)", R(66, 3)},
+             {"   <a/>", R(69, 5)},
+         }}},
+    });
+}
+
+}  // namespace
+}  // namespace kestrova::test
