@@ -261,10 +261,16 @@ void DescribeData(Fields& f, const BoxContext& c) {
     const auto* bytes = f.Body().data() + pos;
     switch (*indicator) {
     case 1:
-    case 4:
-        f.Value("value", "\"" + Utf8Text(bytes, n) + "\"", f.Range(pos, n));
+    case 4: {
+        // Some writers pad a text with zeros; the text ends at the first.
+        const auto* zero = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, n));
+        const std::uint64_t k = zero != nullptr ? static_cast<std::uint64_t>(zero - bytes) : n;
+        std::string text = "\"" + Utf8Text(bytes, k) + "\"";
+        if (k < n) text += " (then " + GroupedText(n - k, f.Settings()) + " bytes from a zero on)";
+        f.Value("value", text, f.Range(pos, n));
         f.Seek(pos + n);
         return;
+    }
     case 2:
     case 5:
         f.Value("value", "\"" + TextFromUtf16(bytes, n, true) + "\"", f.Range(pos, n));
