@@ -710,6 +710,54 @@ std::optional<std::uint64_t> TrackSummary::BitRate() const {
     return static_cast<std::uint64_t>(std::llround(static_cast<double>(*totalBytes) * 8 / *seconds));
 }
 
+// The chapter titles a chap track reference points at: each sample of the
+// text track is a 16-bit length and the title, placed through stco/co64,
+// stsc and stsz and timed through stts.
+void ReadChapters(Tree& tree, std::int32_t trak, std::uint32_t timescale, FileSource& file, FileSummary& s) {
+    const std::int32_t stbl = tree.Path(trak, {F("mdia"), F("minf"), F("stbl")});
+    if (stbl < 0 || timescale == 0) return;
+    std::int32_t stco = tree.Child(stbl, F("stco"));
+    const bool wide = stco < 0;
+    if (wide) stco = tree.Child(stbl, F("co64"));
+    const std::vector<std::uint8_t> co = tree.Body(stco), sc = tree.Body(tree.Child(stbl, F("stsc"))),
+                                    sz = tree.Body(tree.Child(stbl, F("stsz"))), ts = tree.Body(tree.Child(stbl, F("stts")));
+    const ByteReader c({co.data(), co.size()}), r({sc.data(), sc.size()}), z({sz.data(), sz.size()}), t({ts.data(), ts.size()});
+    const std::uint64_t chunks = std::min<std::uint64_t>(c.U32BE(4), co.size() / (wide ? 8 : 4));
+    const std::uint64_t runs = std::min<std::uint64_t>(r.U32BE(4), sc.size() / 12);
+    const std::uint32_t constantSize = z.U32BE(4);
+    const std::uint64_t samples = std::min<std::uint64_t>(z.U32BE(8), constantSize != 0 ? 100000 : sz.size() / 4);
+    constexpr std::uint64_t kMaxChapters = 10000;
+    std::uint64_t sample = 0, dts = 0, sttsEntry = 0, sttsLeft = 0;
+    for (std::uint64_t run = 0; run < runs && sample < samples && sample < kMaxChapters; ++run) {
+        const std::uint64_t first = r.U32BE(8 + run * 12), perChunk = r.U32BE(12 + run * 12);
+        const std::uint64_t last = run + 1 < runs ? r.U32BE(8 + (run + 1) * 12) : chunks + 1;
+        for (std::uint64_t chunk = first; chunk < last && chunk <= chunks && sample < samples; ++chunk) {
+            std::uint64_t offset = wide ? c.U64BE(8 + (chunk - 1) * 8) : c.U32BE(8 + (chunk - 1) * 4);
+            for (std::uint64_t k = 0; k < perChunk && sample < samples && sample < kMaxChapters; ++k, ++sample) {
+                const std::uint32_t size = constantSize != 0 ? constantSize : z.U32BE(12 + sample * 4);
+                std::uint8_t head[2] = {};
+                std::string title;
+                if (size >= 2 && file.ReadSmall(offset, head, 2) == 2) {
+                    const std::uint32_t length = std::min<std::uint32_t>(head[0] << 8 | head[1], size - 2);
+                    std::vector<std::uint8_t> text;
+                    file.ReadAt(offset + 2, std::min<std::uint32_t>(length, 1024), text);
+                    title = TextFromFileBytes(text.data(), text.size());
+                }
+                s.chapters.push_back({static_cast<double>(dts) / timescale, title});
+                while (sttsLeft == 0 && 8 + sttsEntry * 8 + 8 <= ts.size() && sttsEntry < t.U32BE(4)) {
+                    sttsLeft = t.U32BE(8 + sttsEntry * 8);
+                    ++sttsEntry;
+                }
+                if (sttsLeft > 0) {
+                    dts += t.U32BE(8 + (sttsEntry - 1) * 8 + 4);
+                    --sttsLeft;
+                }
+                offset += size;
+            }
+        }
+    }
+}
+
 FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
     Tree tree(file, parse);
     FileSummary s;
@@ -749,6 +797,21 @@ FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
             if (tree.Record(child).type != F("trak")) continue;
             TrackSummary& t = s.tracks.emplace_back();
             SummariseTrack(tree, child, s.movieTimescale, t);
+        }
+        // The first chap reference names the track whose samples are the chapter titles.
+        for (const std::int32_t child : tree.Children(top)) {
+            const std::vector<std::uint8_t> ids = tree.Body(tree.Path(child, {F("tref"), F("chap")}), 4);
+            if (tree.Record(child).type != F("trak") || ids.size() < 4 || !s.chapters.empty()) continue;
+            const std::uint32_t id = ByteReader({ids.data(), ids.size()}).U32BE(0);
+            std::size_t k = 0;
+            for (const std::int32_t other : tree.Children(top)) {
+                if (tree.Record(other).type != F("trak")) continue;
+                if (k < s.tracks.size() && s.tracks[k].trackId == id) {
+                    s.chapterTrack = id;
+                    ReadChapters(tree, other, s.tracks[k].timescale, file, s);
+                }
+                ++k;
+            }
         }
     }
     return s;
@@ -828,6 +891,10 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
     if (s.fragments != 0) fragmented = "yes: " + GroupedText(s.fragments, rs) + " fragments";
     if (s.segmentIndexes != 0) fragmented += ", " + GroupedText(s.segmentIndexes, rs) + " segments indexed by sidx";
     line("Fragmented", fragmented);
+    if (s.chapterTrack != 0) {
+        line("Chapters", GroupedText(s.chapters.size(), rs) + " from the text of track " + std::to_string(s.chapterTrack));
+        for (const FileSummary::Chapter& c : s.chapters) line("  " + SecondsText(c.seconds), "\"" + c.title + "\"");
+    }
     if (!s.protectionSystems.empty()) {
         std::string systems;
         for (const std::string& name : s.protectionSystems) systems += (systems.empty() ? "" : ", ") + name;

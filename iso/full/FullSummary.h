@@ -93,6 +93,12 @@ struct FileSummary {
     std::uint64_t fragments = 0;                 // moof boxes
     std::uint64_t segmentIndexes = 0;            // sidx boxes
     std::vector<std::string> protectionSystems;  // the systems of the pssh boxes, named where known
+    struct Chapter {
+        double seconds = 0;
+        std::string title;
+    };
+    std::vector<Chapter> chapters;               // from the text track a chap reference points at
+    std::uint32_t chapterTrack = 0;
     std::vector<TrackSummary> tracks;
 };
 
