@@ -86,6 +86,8 @@ struct TrackState {
     std::uint64_t nextDts = 0;
     std::uint64_t nextNumber = 1;
     bool dtsKnown = true;
+    bool backwards = false;      // the current traf starts before listedEnd
+    std::uint64_t listedEnd = 0;  // the DTS after the last sample placed in time
     SampleTrack* list = nullptr;
     FragmentTotals totals;
 };
@@ -99,6 +101,7 @@ public:
         TrackState& t = tracks_[s.id];
         t.id = s.id;
         t.nextDts = s.nextDts;
+        t.listedEnd = s.nextDts;
         t.nextNumber = s.samples + 1;
         t.totals.trackId = s.id;
     }
@@ -219,12 +222,20 @@ private:
         if (tfdt && tfdt->BodyLength() >= 8) {
             const bool v1 = r.U8(at(*tfdt, 0)) == 1;
             if (!v1 || tfdt->BodyLength() >= 12) {
-                track.nextDts = v1 ? r.U64BE(at(*tfdt, 4)) : r.U32BE(at(*tfdt, 4));
+                const std::uint64_t time = v1 ? r.U64BE(at(*tfdt, 4)) : r.U32BE(at(*tfdt, 4));
+                track.nextDts = time;
                 track.dtsKnown = true;
                 defaults.dtsFromTfdt = true;
             }
         }
 
+        // A list stays in decode order: a fragment that starts before the end of the
+        // samples listed so far is shown in its trun, not drawn among them.
+        track.backwards = track.dtsKnown && track.nextDts < track.listedEnd;
+        if (track.backwards)
+            Note("track " + N(track.id) + ": the traf at offset " + N(traf.offset) + " starts at DTS " +
+                 N(track.nextDts) + ", before the end of the samples listed before it (" + N(track.listedEnd) +
+                 "): its samples are not listed");
         std::uint64_t next = dataBase;
         bool firstRun = true;
         for (const Box& c : children) {
@@ -305,7 +316,9 @@ private:
 
             const bool fits = offsetKnown && size && offset <= fileSize_ && *size <= fileSize_ - offset;
             if (size && !fits && offsetKnown) ++leftOut;
-            if (list_ && track.list && (fits || !size || !offsetKnown) && listedSoFar < kMaxListedSamples) {
+            const bool listable = !track.backwards && (fits || !size || !offsetKnown);
+            if (listable && track.dtsKnown && duration) track.listedEnd = track.nextDts + *duration;
+            if (list_ && track.list && listable && listedSoFar < kMaxListedSamples) {
                 Sample s;
                 s.offset = offsetKnown ? offset : kUnknownSamplePlace;
                 s.dts = track.dtsKnown ? track.nextDts : kUnknownSamplePlace;

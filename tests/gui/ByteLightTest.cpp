@@ -203,7 +203,7 @@ private slots:
     }
 
     // A sparse file: 4 GiB of JUNK, then a RIFF whose avih lies past 4 GiB.
-    void entriesKeepTextsLongerThanTheTypingLimit() {
+    void offsetPastFourGiBTypesSixteenDigits() {
         const std::uint32_t junk = 0xFFFFFFF0;
         const Bytes riff = List("RIFF", "AVI ", {List("LIST", "hdrl", {AvihChunk()})});
         window_ = std::make_unique<TParserMain>(RegionalSettings{});
@@ -220,10 +220,15 @@ private slots:
         QCOMPARE(w.OffsetEdit->text(), QStringLiteral("100000010"));
         QCOMPARE(w.FILEInfo->LineText(2).left(10), QStringLiteral("100000010:"));
 
-        // Typing cannot make it longer; a backspace or a change in place still works.
+        // The file is past 4 GiB: typing goes on to sixteen digits, no further; a backspace or a
+        // change in place still works.
         w.OffsetEdit->setFocus();
         w.OffsetEdit->end(false);
         QTest::keyClicks(w.OffsetEdit, QStringLiteral("7"));
+        QCOMPARE(w.OffsetEdit->text(), QStringLiteral("1000000107"));
+        QTest::keyClicks(w.OffsetEdit, QStringLiteral("89ABCDEF0"));
+        QCOMPARE(w.OffsetEdit->text(), QStringLiteral("100000010789ABCD"));
+        for (int i = 0; i < 7; ++i) QTest::keyClick(w.OffsetEdit, Qt::Key_Backspace);
         QCOMPARE(w.OffsetEdit->text(), QStringLiteral("100000010"));
         w.OffsetEdit->setSelection(8, 1);
         QTest::keyClicks(w.OffsetEdit, QStringLiteral("8"));
@@ -237,7 +242,7 @@ private slots:
         QTest::keyClick(w.OffsetEdit, Qt::Key_Backspace);
         QCOMPARE(w.OffsetEdit->text(), QStringLiteral("10000001"));
         QTest::keyClicks(w.OffsetEdit, QStringLiteral("2"));
-        QCOMPARE(w.OffsetEdit->text(), QStringLiteral("10000001"));  // eight digits: the typing limit
+        QCOMPARE(w.OffsetEdit->text(), QStringLiteral("100000012"));
 
         // A line past 4 GiB lights its bytes in the nine-digit rows of the dump.
         ClickNode(w, 4);
