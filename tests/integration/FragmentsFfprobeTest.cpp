@@ -13,12 +13,12 @@
 #include <regex>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
 
 #include "iso/full/FullParse.h"
 #include "shell/Document.h"
 #include "shell/StreamSamples.h"
 #include "support/BoxWriter.h"
+#include "support/Ffprobe.h"
 #include "support/Process.h"
 #include "support/RangeChecker.h"
 
@@ -26,7 +26,6 @@ namespace kestrova {
 namespace {
 
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
 using test::ShellQuote;
 
 struct Packet {
@@ -64,33 +63,15 @@ std::vector<Track> DumpSamples(const std::string& path, const std::string& optio
     return tracks;
 }
 
+// ffprobe's streams in the shape of ours.
 std::vector<Track> Probe(const std::string& path) {
-    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_packets " + ShellQuote(path));
-    const Json probe = Json::parse(r.output, nullptr, false);
-    std::vector<Track> streams;
-    if (!probe.is_object()) return streams;
-    for (const Json& s : probe.value("streams", Json::array())) {
-        Track t;
-        t.id = static_cast<std::uint32_t>(s.contains("id") ? std::stoul(s["id"].get<std::string>(), nullptr, 16)
-                                                            : streams.size() + 1);
-        t.type = s.value("codec_type", "");
-        const std::string tb = s.value("time_base", "1/1");
-        t.tbNum = std::stoll(tb.substr(0, tb.find('/')));
-        t.tbDen = std::stoll(tb.substr(tb.find('/') + 1));
-        streams.push_back(t);
+    std::vector<Track> out;
+    for (const test::ProbedStream& s : test::ProbePackets(path)) {
+        Track t{s.trackId, 0, s.tbNum, s.tbDen, s.type, {}};
+        for (const test::ProbedPacket& p : s.packets) t.packets.push_back({p.dts, p.pts, p.size, p.pos, p.key});
+        out.push_back(std::move(t));
     }
-    for (const Json& p : probe.value("packets", Json::array())) {
-        const auto index = p.value("stream_index", std::size_t{0});
-        if (index >= streams.size()) continue;
-        Packet packet;
-        packet.dts = p.value("dts", std::int64_t{0});
-        packet.pts = p.value("pts", packet.dts);
-        packet.size = std::stoull(p.value("size", std::string("0")));
-        packet.pos = std::stoull(p.value("pos", std::string("0")));
-        packet.key = p.value("flags", std::string("_")).front() == 'K';
-        streams[index].packets.push_back(packet);
-    }
-    return streams;
+    return out;
 }
 
 // (track, number in track) -> offset, DTS and CTS, from every trun line of the full view.

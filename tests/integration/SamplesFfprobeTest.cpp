@@ -9,15 +9,14 @@
 #include <map>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
 
+#include "support/Ffprobe.h"
 #include "support/Process.h"
 
 namespace kestrova {
 namespace {
 
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
 using test::ShellQuote;
 
 struct Row {
@@ -49,41 +48,6 @@ std::vector<OurTrack> DumpSamples(const std::string& path) {
         tracks.back().rows.push_back({std::stoll(f[2]), std::stoull(f[5]), std::stoull(f[6]), f[7] == "1"});
     }
     return tracks;
-}
-
-struct ProbeStream {
-    std::uint32_t trackId = 0;  // the MP4 track ID ffprobe gives as "id", else the stream index
-    std::string type;
-    std::int64_t tbNum = 1, tbDen = 1;
-    std::vector<Row> rows;
-};
-
-std::vector<ProbeStream> ProbePackets(const std::string& path) {
-    const auto r = test::Run("ffprobe -v error -of json -show_streams -show_packets " + ShellQuote(path));
-    const Json probe = Json::parse(r.output, nullptr, false);
-    std::vector<ProbeStream> streams;
-    if (!probe.is_object()) return streams;
-    for (const Json& s : probe.value("streams", Json::array())) {
-        ProbeStream p;
-        p.trackId = static_cast<std::uint32_t>(
-            s.contains("id") ? std::stoul(s["id"].get<std::string>(), nullptr, 16) : streams.size());
-        p.type = s.value("codec_type", "");
-        const std::string tb = s.value("time_base", "1/1");
-        p.tbNum = std::stoll(tb.substr(0, tb.find('/')));
-        p.tbDen = std::stoll(tb.substr(tb.find('/') + 1));
-        streams.push_back(p);
-    }
-    for (const Json& p : probe.value("packets", Json::array())) {
-        const auto index = p.value("stream_index", std::size_t{0});
-        if (index >= streams.size()) continue;
-        Row row;
-        row.dts = p.value("dts", std::int64_t{0});
-        row.size = std::stoull(p.value("size", std::string("0")));
-        row.pos = std::stoull(p.value("pos", std::string("0")));
-        row.key = p.value("flags", std::string("_")).front() == 'K';
-        streams[index].rows.push_back(row);
-    }
-    return streams;
 }
 
 struct File {
@@ -118,7 +82,7 @@ TEST_P(SamplesMatchFfprobe, SizeOffsetKeyAndDecodeTime) {
     ASSERT_EQ(made.exitCode, 0) << made.output;
 
     const std::vector<OurTrack> ours = DumpSamples(path);
-    const std::vector<ProbeStream> probe = ProbePackets(path);
+    const std::vector<test::ProbedStream> probe = test::ProbePackets(path);
     fs::remove_all(dir);
     ASSERT_EQ(ours.size(), probe.size());
     if (file.name == "mjpeg_no_stss.mp4") {
@@ -130,21 +94,21 @@ TEST_P(SamplesMatchFfprobe, SizeOffsetKeyAndDecodeTime) {
         std::vector<Row> mine;
         for (const Row& r : ours[t].rows)
             if (!(file.aviDropsEmpty && r.size == 0)) mine.push_back(r);
-        const ProbeStream& p = probe[t];
-        ASSERT_EQ(mine.size(), p.rows.size());
+        const test::ProbedStream& p = probe[t];
+        ASSERT_EQ(mine.size(), p.packets.size());
         ASSERT_FALSE(mine.empty());
         const bool times = p.type == "video" || file.checkAudioTimes;
         // Seconds as exact fractions: ours dts / timescale, ffprobe's dts x num / den. They may differ
         // by one shift per track (the edit list), so the difference must stay what it is at the start.
         auto difference = [&](std::size_t i) {
-            return mine[i].dts * p.tbDen - p.rows[i].dts * p.tbNum * ours[t].timescale;
+            return mine[i].dts * p.tbDen - p.packets[i].dts * p.tbNum * ours[t].timescale;
         };
         const std::int64_t shift = difference(0);
         for (std::size_t i = 0; i < mine.size(); ++i) {
             SCOPED_TRACE("sample " + std::to_string(i + 1));
-            EXPECT_EQ(mine[i].size, p.rows[i].size);
-            EXPECT_EQ(mine[i].pos, p.rows[i].pos);
-            EXPECT_EQ(mine[i].key, p.rows[i].key);
+            EXPECT_EQ(mine[i].size, p.packets[i].size);
+            EXPECT_EQ(mine[i].pos, p.packets[i].pos);
+            EXPECT_EQ(mine[i].key, p.packets[i].key);
             if (times) {
                 EXPECT_EQ(difference(i), shift);
             }
@@ -174,21 +138,21 @@ TEST(SamplesCorpus, RealFilesListTheSamplesFfprobeReads) {
         if (ext == ".tsv") continue;
         SCOPED_TRACE(entry.path().filename().string());
         const std::vector<OurTrack> ours = DumpSamples(path);
-        const std::vector<ProbeStream> probe = ProbePackets(path);
+        const std::vector<test::ProbedStream> probe = test::ProbePackets(path);
         for (const OurTrack& track : ours) {
             std::vector<Row> mine;
             for (const Row& r : track.rows)
                 if (!(ext == ".avi" && r.size == 0)) mine.push_back(r);
             const auto same = std::find_if(probe.begin(), probe.end(),
-                                           [&](const ProbeStream& p) { return p.trackId == track.id; });
-            if (same == probe.end() || mine.size() != same->rows.size()) continue;
+                                           [&](const test::ProbedStream& p) { return p.trackId == track.id; });
+            if (same == probe.end() || mine.size() != same->packets.size()) continue;
             ++compared;
             const std::uint64_t fileSize = fs::file_size(entry.path());
             for (std::size_t i = 0; i < mine.size(); ++i) {
                 // ffprobe gives a sample cut short by the end of the file the size it could read.
                 const std::uint64_t readable = std::min(mine[i].size, fileSize - std::min(mine[i].pos, fileSize));
-                ASSERT_EQ(readable, same->rows[i].size) << "track " << track.id << " sample " << i + 1;
-                ASSERT_EQ(mine[i].pos, same->rows[i].pos) << "track " << track.id << " sample " << i + 1;
+                ASSERT_EQ(readable, same->packets[i].size) << "track " << track.id << " sample " << i + 1;
+                ASSERT_EQ(mine[i].pos, same->packets[i].pos) << "track " << track.id << " sample " << i + 1;
             }
         }
     }
