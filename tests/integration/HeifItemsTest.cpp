@@ -119,7 +119,9 @@ void Compare(const std::string& path) {
             sized = true;
         }
         EXPECT_TRUE(sized) << "no ispe associated";
-        if (image.primary) EXPECT_EQ(primary, id);
+        if (image.primary) {
+            EXPECT_EQ(primary, id);
+        }
     }
 }
 

@@ -91,7 +91,9 @@ std::size_t CheckSenc(const std::string& path) {
         }
         for (std::size_t i = 0; i < samples.size(); ++i) {
             EXPECT_EQ(samples[i].trackSample, i + 1);
-            if (samples[i].subsamples) EXPECT_EQ(samples[i].bytes, packets[track][i]) << "sample " << i + 1;
+            if (samples[i].subsamples) {
+                EXPECT_EQ(samples[i].bytes, packets[track][i]) << "sample " << i + 1;
+            }
             ++checked;
         }
     }

@@ -264,3 +264,42 @@ TEST(FullMetadataBoxes, ChaptersAndXmp) {
 
 }  // namespace
 }  // namespace kestrova::test
+
+namespace kestrova::test {
+namespace {
+
+// A track of this ID and handler; its stbl holds the given tables.
+Bytes Trak(std::uint32_t id, const std::string& handler, std::uint32_t timescale, const Bytes& stbl, const Bytes& tref = {}) {
+    const Bytes tkhd = FullBox("tkhd", 0, 3, Cat({U32(0), U32(0), U32(id), Zeros(68)}));
+    const Bytes mdhd = FullBox("mdhd", 0, 0, Cat({U32(0), U32(0), U32(timescale), U32(0), U16(0x55C4), U16(0)}));
+    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text(handler), Zeros(12), U8(0)}));
+    return Box("trak", Cat({tkhd, tref, Box("mdia", {mdhd, hdlr, Box("minf", {Box("stbl", stbl)})})}));
+}
+
+TEST(FullMetadataBoxes, ChapterNamesFromTextSamples) {
+    // Two text samples in one chunk at offset 20 (the mdat's body): "Intro" at 0 s, "End" at 1.5 s.
+    const Bytes samples = Cat({U16(5), Text("Intro"), U16(3), Text("End")});
+    const Bytes stbl = Cat({FullBox("stts", 0, 0, Cat({U32(1), U32(2), U32(1500)})),
+                            FullBox("stsc", 0, 0, Cat({U32(1), U32(1), U32(2), U32(1)})),
+                            FullBox("stsz", 0, 0, Cat({U32(0), U32(2), U32(7), U32(5)})),
+                            FullBox("stco", 0, 0, Cat({U32(1), U32(20)}))});
+    const Bytes file = Cat({Box("ftyp", Text("isom")), Box("mdat", samples),
+                            Box("moov", {Trak(1, "soun", 8000, {}, Box("tref", {Box("chap", U32(2))})), Trak(2, "text", 1000, stbl)})});
+    TempFile temp(file, "chapters.m4a");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    std::vector<std::string> chapters;
+    bool in = false;
+    for (const std::string& line : doc.FileInfoPane().Lines()) {
+        if (line.rfind("Chapters", 0) == 0) in = true;
+        else if (line.rfind("  ", 0) != 0) in = false;
+        if (in) chapters.push_back(line);
+    }
+    EXPECT_EQ(chapters, (std::vector<std::string>{"Chapters            : 2 from the text of track 2",
+                                                  "  0.000 s           : \"Intro\"",
+                                                  "  1.500 s           : \"End\""}));
+}
+
+}  // namespace
+}  // namespace kestrova::test
