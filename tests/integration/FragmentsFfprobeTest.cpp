@@ -306,7 +306,9 @@ TEST(FragmentsRobustness, MutatedFragmentedFiles) {
                 for (const SampleTrack& t : list->tracks) {
                     std::uint64_t lastDts = 0;
                     for (const Sample& s : t.samples) {
-                        if (s.offset != kUnknownSamplePlace) ASSERT_LE(s.offset, doc.FileSize()) << "round " << round;
+                        if (s.offset != kUnknownSamplePlace) {
+                            ASSERT_LE(s.offset, doc.FileSize()) << "round " << round;
+                        }
                         if (s.dts == kUnknownSamplePlace) continue;
                         ASSERT_GE(s.dts, lastDts) << "round " << round << ", track " << t.id << ", sample " << s.number;
                         lastDts = s.dts;
