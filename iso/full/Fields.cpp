@@ -153,6 +153,19 @@ std::optional<double> Fields::Fixed(std::string_view label, unsigned bytes, unsi
     return v;
 }
 
+void AppendSigned(std::string& out, std::uint64_t raw, unsigned bytes, const RegionalSettings& rs) {
+    const unsigned bits = 8 * bytes;
+    const std::uint64_t mask = bits >= 64 ? ~0ull : (1ull << bits) - 1;
+    raw &= mask;
+    const bool negative = (raw >> (bits - 1)) != 0;
+    if (negative) out += '-';
+    out += GroupedText(negative ? ((~raw + 1) & mask) : raw, rs);
+    out += " (0X";
+    static const char* const kHex = "0123456789ABCDEF";
+    for (int shift = static_cast<int>(bits) - 4; shift >= 0; shift -= 4) out += kHex[(raw >> shift) & 15];
+    out += ')';
+}
+
 std::string UtcText1904(std::uint64_t seconds) {
     // Days from 1904-01-01 to the civil date (Howard Hinnant's algorithm, shifted).
     constexpr std::int64_t kDaysFrom1904To1970 = 24107;

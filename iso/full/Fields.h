@@ -142,6 +142,9 @@ private:
     std::string scratch_;
 };
 
+// A signed field of this many bytes as Fields::SignedNumber writes it, "-1 (0XFFFFFFFF)",
+// appended without temporaries for the lines of long tables.
+void AppendSigned(std::string& out, std::uint64_t raw, unsigned bytes, const RegionalSettings& rs);
 // UTC date and time of seconds since 1904-01-01: "2013-07-21 10:00:00 UTC".
 std::string UtcText1904(std::uint64_t seconds);
 // A fixed-point value as a decimal with up to six fraction digits: "1.5", "-0.25", "1.0".

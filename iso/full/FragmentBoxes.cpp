@@ -29,20 +29,6 @@ std::uint64_t Read(std::span<const std::uint8_t> body, std::uint64_t pos, unsign
     return v;
 }
 
-// A signed number of a field of this many bytes, as the other tables write it.
-void AppendSigned(std::string& out, std::uint64_t raw, unsigned bytes, const RegionalSettings& rs) {
-    const unsigned bits = 8 * bytes;
-    const std::uint64_t mask = bits >= 64 ? ~0ull : (1ull << bits) - 1;
-    raw &= mask;
-    const bool negative = (raw >> (bits - 1)) != 0;
-    if (negative) out += '-';
-    out += GroupedText(negative ? ((~raw + 1) & mask) : raw, rs);
-    out += " (0X";
-    static const char* const kHex = "0123456789ABCDEF";
-    for (int shift = static_cast<int>(bits) - 4; shift >= 0; shift -= 4) out += kHex[(raw >> shift) & 15];
-    out += ')';
-}
-
 // The parts of a sample flags word.
 std::string SampleFlagsText(std::uint32_t v) {
     std::string s = "is_leading " + std::to_string(v >> 26 & 3);

@@ -20,20 +20,6 @@ constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
 
 int HexWidth(unsigned bytes) { return 2 + 2 * static_cast<int>(bytes); }
 
-// As Fields::SignedNumber writes it, without building temporaries per entry.
-void AppendSigned(std::string& out, std::uint64_t raw, unsigned bytes, const RegionalSettings& rs) {
-    const unsigned bits = 8 * bytes;
-    const std::uint64_t mask = bits >= 64 ? ~0ull : (1ull << bits) - 1;
-    raw &= mask;
-    const bool negative = (raw >> (bits - 1)) != 0;
-    if (negative) out += '-';
-    out += GroupedText(negative ? ((~raw + 1) & mask) : raw, rs);
-    out += " (0X";
-    static const char* const kHex = "0123456789ABCDEF";
-    for (int shift = static_cast<int>(bits) - 4; shift >= 0; shift -= 4) out += kHex[(raw >> shift) & 15];
-    out += ')';
-}
-
 // A click shows at most this many lines of one table, so that no box can
 // exhaust memory; ordinary files stay well below it.
 constexpr std::uint64_t kMaxTableLines = 1'000'000;

@@ -186,15 +186,18 @@ TEST(Robustness, MutatedAviFilesOpenAndDescribe) {
                 for (const SampleTrack& t : list->tracks) {
                     for (std::size_t i = 0; i < t.samples.size(); ++i) {
                         ASSERT_LE(t.samples[i].offset, doc.FileSize());
-                        if (i > 0) ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
+                        if (i > 0) {
+                            ASSERT_GT(t.samples[i].number, t.samples[i - 1].number);
+                        }
                     }
                     if (!t.samples.empty()) {
                         ClickSampleSource(doc, t, t.samples.front());
                         ClickSampleSource(doc, t, t.samples.back());
                     }
                 }
-                if (round == 0)
+                if (round == 0) {
                     EXPECT_EQ(list->tracks.size(), 2u);
+                }
             }
             if (HasFatalFailure()) FAIL() << "round " << round;
         }
