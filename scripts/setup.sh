@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  # HEVC and AV1 image items in the window (Debian's libheif1 has its decoders built in)
+  libheif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   ffmpeg mediainfo
