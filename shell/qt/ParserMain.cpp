@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,11 +37,13 @@
 #include "common/Formatters.h"
 #include "common/SampleList.h"
 #include "shell/HexView.h"
+#include "shell/Picture.h"
 #include "shell/qt/AboutBox.h"
 #include "shell/qt/FindBar.h"
 #include "shell/qt/HexEntry.h"
 #include "shell/qt/LinePane.h"
 #include "shell/qt/NodeTreeModel.h"
+#include "shell/qt/PictureView.h"
 #include "shell/qt/StreamGraph.h"
 #include "shell/StreamSamples.h"
 
@@ -179,6 +182,18 @@ void TParserMain::CreateActions() {
                                   QStringLiteral("Export Description|Writes the description pane to a text file"));
     FileExportJson1 = make("FileExportJson1", QStringLiteral("Export All as &JSON..."), QKeySequence(),
                            QStringLiteral("Export All as JSON|Writes every box's description and ranges to a JSON file"));
+    FileSavePicture1 = make("FileSavePicture1", QStringLiteral("Save P&icture As..."), QKeySequence(),
+                            QStringLiteral("Save Picture As|Writes the picture of the selected box to a file"));
+    FileSavePicture1->setEnabled(false);
+    connect(FileSavePicture1, &QAction::triggered, this, [this] {
+        // A cover is written as the file holds it; an item, once decoded, as PNG.
+        const QString filter = PictureView1->SavesAsPng()
+                                   ? QStringLiteral("PNG image, decoded (*.png)")
+                                   : QStringLiteral("The picture as stored (*.%1);;All Files (*)").arg(PictureView1->SuggestedSuffix());
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture As"),
+                                                          QStringLiteral("picture.") + PictureView1->SuggestedSuffix(), filter);
+        if (!path.isEmpty()) SavePicture(path);
+    });
     connect(EditFind1, &QAction::triggered, this, [this] { FindBar1->Open(); });
     connect(EditFindNext1, &QAction::triggered, this, [this] {
         FindBar1->show();
@@ -239,6 +254,7 @@ void TParserMain::CreateMenus() {
     File1->addSeparator();
     File1->addAction(FileExportDescription1);
     File1->addAction(FileExportJson1);
+    File1->addAction(FileSavePicture1);
     File1->addSeparator();
     File1->addAction(FileExit1);
 
@@ -365,7 +381,8 @@ void TParserMain::CreatePanes() {
     auto* panes = new QWidget(central);
     panes->setObjectName(QStringLiteral("Panes"));
     column->addWidget(panes, 1);
-    auto* layout = new QHBoxLayout(panes);
+    // The picture of a box sits under its description and takes no room while hidden.
+    auto* layout = new QGridLayout(panes);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
@@ -423,9 +440,17 @@ void TParserMain::CreatePanes() {
         },
         [this] { return Q(document_.HighlightedBytesText()); });
 
-    layout->addWidget(TreeView1);
-    layout->addWidget(BOX_Description, 1);
-    layout->addWidget(FILEInfo);
+    PictureView1 = new PictureView(panes);
+    connect(PictureView1, &PictureView::changed, this,
+            [this] { FileSavePicture1->setEnabled(PictureView1->HasPicture()); });
+
+    layout->addWidget(TreeView1, 0, 0, 2, 1);
+    layout->addWidget(BOX_Description, 0, 1);
+    layout->addWidget(PictureView1, 1, 1);
+    layout->addWidget(FILEInfo, 0, 2, 2, 1);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(0, 3);
+    layout->setRowStretch(1, 2);
     setCentralWidget(central);
 }
 
@@ -605,8 +630,20 @@ void TParserMain::Render(bool treeChanged) {
             else graphWindow_->close();
         }
     }
+    UpdatePicture(treeChanged);
     UpdateEditActions();
     UpdateNavigationActions();
+}
+
+void TParserMain::UpdatePicture(bool treeChanged) {
+    if (treeChanged) {
+        // Another file, or the same one read again: nothing shown before stands.
+        PictureView1->ShowSource(QString(), std::nullopt);
+        pictureNode_ = -1;
+    }
+    if (document_.ClickedNode() == pictureNode_) return;
+    pictureNode_ = document_.ClickedNode();
+    PictureView1->ShowSource(Q(document_.FilePath()), PictureOfSelection(document_));
 }
 
 void TParserMain::StreamGraph1Execute() { ShowGraphWindow(true); }
@@ -787,6 +824,13 @@ bool TParserMain::ExportAllJson(const QString& path) {
     }
     if (!ok) QMessageBox::critical(this, QStringLiteral("Kestrova"), QStringLiteral("Cannot write ") + path);
     return ok;
+}
+
+bool TParserMain::SavePicture(const QString& path) {
+    if (!PictureView1->HasPicture()) return false;
+    if (PictureView1->Save(path)) return true;
+    QMessageBox::critical(this, QStringLiteral("Kestrova"), QStringLiteral("Cannot write ") + path);
+    return false;
 }
 
 bool TParserMain::eventFilter(QObject* watched, QEvent* event) {

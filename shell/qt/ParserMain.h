@@ -29,6 +29,7 @@ class StreamGraphWindow;
 class HexEntry;
 class LinePane;
 class NodeTreeModel;
+class PictureView;
 class TOrvAboutBox;
 class FindBar;
 struct SampleList;
@@ -77,6 +78,8 @@ public:
     // false when nothing was written (no file, cancelled, a write error).
     bool ExportDescription(const QString& path);
     bool ExportAllJson(const QString& path);
+    // File > Save Picture As... once a file name is chosen; false when nothing was written.
+    bool SavePicture(const QString& path);
     const NodeIndex& Index() const { return index_; }
     const NodeHistory& History() const { return history_; }
 
@@ -102,6 +105,7 @@ public:
     QAction* EditCopyPath1 = nullptr;
     QAction* FileExportDescription1 = nullptr;
     QAction* FileExportJson1 = nullptr;
+    QAction* FileSavePicture1 = nullptr;  // enabled while a picture is shown
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -120,6 +124,7 @@ public:
     LinePane* FILEInfo = nullptr;
     QLabel* StatusText = nullptr;
     FindBar* FindBar1 = nullptr;
+    PictureView* PictureView1 = nullptr;  // under BOX_Description, hidden without a picture
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -151,6 +156,8 @@ private:
     void BeforeReopen();
     void ShowTreeNode(std::int64_t node);
     void UpdateNavigationActions();
+    // The picture of the selected box, decoded off this thread; looked up again only when the selection moves.
+    void UpdatePicture(bool treeChanged);
 
     Document document_;
     NodeTreeModel* treeModel_ = nullptr;
@@ -158,6 +165,7 @@ private:
     StreamGraphWindow* graphWindow_ = nullptr;
     NodeIndex index_;
     NodeHistory history_;
+    std::int64_t pictureNode_ = -1;  // the node UpdatePicture last looked at
     std::unique_ptr<SampleList> samples_;  // for the status of a byte gone to; built at the first
 };
 

@@ -120,6 +120,8 @@ private slots:
             {w.HelpAbout1, "&About...", QKeySequence(Qt::ALT | Qt::Key_A), true, "About", nullptr},
             {w.FullView1, "&Full View", QKeySequence(Qt::Key_F6), true, "Full View",
              "Decodes every box, each field lighting its bytes or bits"},
+            {w.FileSavePicture1, "Save P&icture As...", QKeySequence(), false, "Save Picture As",
+             "Writes the picture of the selected box to a file"},
         };
         for (const Item& item : items) {
             QCOMPARE(item.action->text(), QString::fromUtf8(item.text));
@@ -140,12 +142,13 @@ private slots:
         QVERIFY(file.indexOf(w.FileSave1) > 1);
         QCOMPARE(file.indexOf(w.FileSaveAs1), file.indexOf(w.FileSave1) + 1);
         const QList<QAction*> tail = file.mid(file.indexOf(w.FileSaveAs1) + 1);
-        QCOMPARE(tail.size(), 5);
+        QCOMPARE(tail.size(), 6);
         QVERIFY(tail[0]->isSeparator());
         QCOMPARE(tail[1], w.FileExportDescription1);
         QCOMPARE(tail[2], w.FileExportJson1);
-        QVERIFY(tail[3]->isSeparator());
-        QCOMPARE(tail[4], w.FileExit1);
+        QCOMPARE(tail[3], w.FileSavePicture1);
+        QVERIFY(tail[4]->isSeparator());
+        QCOMPARE(tail[5], w.FileExit1);
         const QList<QAction*> edit = w.Edit1->actions();
         QCOMPARE(edit.size(), 9);
         QCOMPARE(edit.first(7), (QList<QAction*>{w.EditCut1, w.EditCopy1, w.EditPaste1, w.EditFind1, w.EditFindNext1,
