@@ -182,6 +182,43 @@ Json StreamsJson(const Document& document) {
     return streams;
 }
 
+Json ItemsJson(const Document& document) {
+    Json items = Json::array();
+    const full::FullParse* parse = document.Full();
+    if (parse == nullptr) return items;
+    const auto ids = [](const std::vector<std::uint32_t>& v) { return Json(v); };
+    for (const full::ItemSummary& it : parse->summary.items) {
+        Json j;
+        j["item_id"] = it.id;
+        j["item_type"] = it.type ? Json(FourccText(it.type)) : Json(nullptr);
+        j["item_name"] = TextOrNull(it.name);
+        j["content_type"] = TextOrNull(it.contentType);
+        j["primary"] = it.primary;
+        j["hidden"] = it.hidden;
+        j["width"] = OrNull(it.width);
+        j["height"] = OrNull(it.height);
+        j["rotation"] = OrNull(it.rotation);
+        j["mirror_axis"] = OrNull(it.mirrorAxis);
+        j["bit_depths"] = it.bitDepths.empty() ? Json(nullptr) : ids(it.bitDepths);
+        j["color_primaries"] = OrNull(it.colourPrimaries);
+        j["transfer"] = OrNull(it.transfer);
+        j["matrix"] = OrNull(it.matrix);
+        j["full_range"] = OrNull(it.fullRange);
+        j["grid_rows"] = OrNull(it.gridRows);
+        j["grid_columns"] = OrNull(it.gridColumns);
+        j["tiles"] = ids(it.tiles);
+        j["thumbnails"] = ids(it.thumbnails);
+        j["auxiliary_images"] = ids(it.auxiliaries);
+        j["thumbnail_of"] = OrNull(it.thumbnailOf);
+        j["auxiliary_of"] = OrNull(it.auxiliaryOf);
+        j["aux_type"] = TextOrNull(it.auxType);
+        j["describes"] = ids(it.describes);
+        j["bytes"] = OrNull(it.bytes);
+        items.push_back(std::move(j));
+    }
+    return items;
+}
+
 std::string RunDumpCommand(Document& document, const DumpCommand& command) {
     switch (command.kind) {
     case DumpCommand::Kind::Open: document.OpenFile(); break;
@@ -309,6 +346,10 @@ void JsonStateWriter::Finish(const Document& document) {
     if (document.IsFullView()) {
         out_ << ",\n \"streams\": ";
         WriteIndented(out_, Dumped(StreamsJson(document), 1), 1);
+        if (const Json items = ItemsJson(document); !items.empty()) {
+            out_ << ",\n \"items\": ";
+            WriteIndented(out_, Dumped(items, 1), 1);
+        }
     }
     out_ << "\n}\n";
 }

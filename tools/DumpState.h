@@ -28,8 +28,11 @@ std::string StateText(const Document& document, const DumpCommand& command);
 // One object per track of the full view's summary, every key present (null
 // when the file does not say); an empty array outside the full view.
 nlohmann::ordered_json StreamsJson(const Document& document);
+// One object per item of an image file's meta (HEIF, AVIF), every key present;
+// the JSON carries it as "items" only when there are items.
+nlohmann::ordered_json ItemsJson(const Document& document);
 
-// Writes {"file", "states", "streams"} one state at a time, laid out as the
+// Writes {"file", "states", "streams", "items"} one state at a time, laid out as the
 // whole object dumped with an indent of 1 would be.
 class JsonStateWriter {
 public:

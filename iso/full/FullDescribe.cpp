@@ -71,7 +71,7 @@ void DescribeFullBox(DocumentView& view, FileSource& file, const FullParse& pars
 
     const FullRecord* parent = rec.parent >= 0 ? &parse.records[static_cast<std::size_t>(rec.parent)] : nullptr;
     const FullTrack* track = rec.track >= 0 ? &parse.tracks[static_cast<std::size_t>(rec.track)] : nullptr;
-    const BoxContext context{parse, rec, parent, track};
+    const BoxContext context{parse, rec, parent, track, &file};
     {
         Fields f(view, {rec.BodyOffset(), {body.data(), body.size()}, rec.BodyLength()});
         const RegionalSettings& rs = view.Settings();

@@ -112,6 +112,7 @@ struct BoxContext {
     const FullRecord& record;
     const FullRecord* parentRecord = nullptr;  // nullptr at the top level
     const FullTrack* track = nullptr;          // nullptr outside a trak
+    FileSource* file = nullptr;                // for an item's bytes, which lie outside the box
     std::uint32_t ParentType() const { return parentRecord ? parentRecord->type : 0; }
     std::uint32_t HandlerType() const { return track ? track->handlerType : 0; }
 };

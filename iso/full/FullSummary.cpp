@@ -17,6 +17,7 @@
 #include "iso/Mp4ParseIso.h"
 #include "iso/full/Fields.h"
 #include "iso/full/FullParse.h"
+#include "iso/full/ImageItems.h"
 #include "codecs/Av1.h"
 #include "codecs/AudioConfigs.h"
 #include "codecs/ColourNames.h"
@@ -675,6 +676,40 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
 
 std::string SecondsText(double s) { return Decimal(s, 3) + " s"; }
 
+std::string ItemTypeWords(std::uint32_t type) {
+    switch (type) {
+    case F("hvc1"): return "H.265/HEVC image";
+    case F("av01"): return "AV1 image";
+    case F("avc1"): return "H.264/AVC image";
+    case F("vvc1"): return "H.266/VVC image";
+    case F("jpeg"): return "JPEG image";
+    case F("j2k1"): return "JPEG 2000 image";
+    case F("unci"): return "uncompressed image";
+    case F("hvt1"): return "HEVC tile";
+    case F("grid"): return "grid of images";
+    case F("iovl"): return "overlay of images";
+    case F("iden"): return "identity-derived image";
+    case F("tmap"): return "tone-mapped image";
+    case F("Exif"): return "Exif metadata";
+    case F("mime"): return "MIME-typed item";
+    case F("uri "): return "URI-typed item";
+    default: return "";
+    }
+}
+
+// Alpha and depth planes by the aux_type an auxC gives (HEVC's and MPEG-B's URNs).
+std::string AuxiliaryWords(const std::string& auxType) {
+    if (auxType.ends_with(":alpha") || auxType == "urn:mpeg:hevc:2015:auxid:1") return "alpha";
+    if (auxType.ends_with(":depth") || auxType == "urn:mpeg:hevc:2015:auxid:2") return "depth";
+    return auxType;
+}
+
+std::string ItemList(const std::vector<std::uint32_t>& ids) {
+    std::string out = ids.size() == 1 ? "item " : "items ";
+    for (std::size_t i = 0; i < ids.size(); ++i) out += (i == 0 ? "" : ", ") + std::to_string(ids[i]);
+    return out;
+}
+
 std::string RatioText(const Ratio& r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
 
 std::string SizeText(double w, double h) {
@@ -758,6 +793,96 @@ void ReadChapters(Tree& tree, std::int32_t trak, std::uint32_t timescale, FileSo
     }
 }
 
+// The items of an image file: each with its properties through ipma, and
+// what the references of iref make of it (tiles, thumbnails, auxiliary
+// images, the items a metadata item describes).
+static void SummariseItems(Tree& tree, FileSource& file, const FullParse& parse, std::int32_t meta, FileSummary& s) {
+    const MetaItems items = ReadMetaItems(file, parse, meta);
+    s.primaryItem = items.primary;
+    for (const MetaItem& m : items.items) {
+        ItemSummary& it = s.items.emplace_back();
+        it.id = m.id;
+        it.type = m.type;
+        it.name = m.name;
+        it.contentType = m.contentType;
+        it.hidden = m.hidden;
+        it.primary = items.primary && *items.primary == m.id;
+        if (m.located) {
+            const ItemBytes head = ReadItemBytes(file, parse, items, m, 12);
+            if (!head.outside) it.bytes = head.total;
+            if (m.type == F("grid") && head.bytes.size() >= 8) {
+                const ByteReader r({head.bytes.data(), head.bytes.size()});
+                const bool wide = (r.U8(1) & 1) != 0;
+                if (!wide || head.bytes.size() >= 12) {
+                    it.gridRows = r.U8(2) + 1u;
+                    it.gridColumns = r.U8(3) + 1u;
+                    it.outputWidth = wide ? r.U32BE(4) : r.U16BE(4);
+                    it.outputHeight = wide ? r.U32BE(8) : r.U16BE(6);
+                }
+            }
+        }
+        for (const ItemProperty& p : m.properties) {
+            const std::int32_t record = items.PropertyRecord(p.index);
+            if (record < 0) continue;
+            const std::uint32_t type = tree.Record(record).type;
+            const std::vector<std::uint8_t> b = tree.Body(record, type == F("auxC") ? 1024 : 64);
+            const ByteReader r({b.data(), b.size()});
+            if (type == F("ispe") && b.size() >= 12) {
+                it.width = r.U32BE(4);
+                it.height = r.U32BE(8);
+            } else if (type == F("irot") && !b.empty()) {
+                it.rotation = (b[0] & 3) * 90;
+            } else if (type == F("imir") && !b.empty()) {
+                it.mirrorAxis = b[0] & 1;
+            } else if (type == F("pixi") && b.size() >= 5) {
+                it.bitDepths.clear();
+                for (std::size_t k = 0; k < r.U8(4) && 5 + k < b.size(); ++k) it.bitDepths.push_back(b[5 + k]);
+            } else if (type == F("colr") && b.size() >= 4 && it.colour.empty()) {
+                const std::uint32_t colourType = r.U32BE(0);
+                if (colourType == F("nclx") && b.size() >= 11) {
+                    it.colourPrimaries = r.U16BE(4);
+                    it.transfer = r.U16BE(6);
+                    it.matrix = r.U16BE(8);
+                    it.fullRange = (b[10] >> 7) & 1;
+                    it.colour = "nclx";
+                } else if (colourType == F("rICC") || colourType == F("prof")) {
+                    it.colour = "ICC profile (" + FourccText(colourType) + "), " +
+                                std::to_string(tree.Record(record).BodyLength() - 4) + " bytes";
+                } else {
+                    it.colour = FourccText(colourType);
+                }
+            } else if (type == F("auxC") && b.size() >= 4) {
+                std::size_t end = 4;
+                while (end < b.size() && b[end] != 0) ++end;
+                it.auxType = TextFromFileBytes(b.data() + 4, end - 4);
+            }
+        }
+    }
+    const auto find = [&](std::uint32_t id) -> ItemSummary* {
+        for (ItemSummary& it : s.items)
+            if (it.id == id) return &it;
+        return nullptr;
+    };
+    for (const ItemReference& ref : items.references) {
+        ItemSummary* from = find(ref.from);
+        if (from == nullptr) continue;
+        for (const std::uint32_t to : ref.to) {
+            ItemSummary* target = find(to);
+            if (ref.type == F("dimg")) {
+                from->tiles.push_back(to);
+            } else if (ref.type == F("thmb")) {
+                from->thumbnailOf = to;
+                if (target != nullptr) target->thumbnails.push_back(from->id);
+            } else if (ref.type == F("auxl")) {
+                from->auxiliaryOf = to;
+                if (target != nullptr) target->auxiliaries.push_back(from->id);
+            } else if (ref.type == F("cdsc")) {
+                from->describes.push_back(to);
+            }
+        }
+    }
+}
+
 FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
     Tree tree(file, parse);
     FileSummary s;
@@ -782,6 +907,7 @@ FileSummary BuildFileSummary(FileSource& file, const FullParse& parse) {
             s.majorBrand = br.U32BE(0);
             for (std::uint64_t at = 8; at + 4 <= b.size(); at += 4) s.compatibleBrands.push_back(br.U32BE(at));
         }
+        if (r.type == F("meta") && s.items.empty() && tree.Child(top, F("iinf")) >= 0) SummariseItems(tree, file, parse, top, s);
         if (r.type != F("moov") || s.hasMovie) continue;
         s.hasMovie = true;
         s.hasMvex = tree.Child(top, F("mvex")) >= 0;
@@ -901,6 +1027,58 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
         line("Protection systems", systems);
     }
 
+    if (!s.items.empty()) {
+        if (s.primaryItem) line("Primary item", std::to_string(*s.primaryItem));
+        line("Items", GroupedText(s.items.size(), rs));
+    }
+    const auto named = [](std::string_view name, std::uint32_t v) {
+        return (name.empty() ? std::string("code") : std::string(name)) + " (" + std::to_string(v) + ")";
+    };
+    for (const ItemSummary& it : s.items) {
+        view.AddFileInfoLine(kDescriptionSeparator);
+        std::string head = "[Item " + std::to_string(it.id);
+        if (it.type != 0) head += ": " + FourccText(it.type);
+        if (!it.name.empty()) head += " \"" + it.name + "\"";
+        if (it.primary) head += ", primary";
+        if (it.hidden) head += ", hidden";
+        view.AddFileInfoLine(head + "]");
+        if (const std::string words = ItemTypeWords(it.type); !words.empty()) line("Type", words);
+        if (!it.contentType.empty())
+            line("Content type", it.contentType + (it.contentType == "application/rdf+xml" ? " (XMP)" : ""));
+        if (it.width && it.height) line("Size", SizeText(*it.width, *it.height));
+        if (it.gridRows)
+            line("Grid", std::to_string(*it.gridRows) + (*it.gridRows == 1 ? " row, " : " rows, ") +
+                             std::to_string(*it.gridColumns) + (*it.gridColumns == 1 ? " column" : " columns") +
+                             ", output " + SizeText(*it.outputWidth, *it.outputHeight));
+        if (!it.tiles.empty()) line(it.type == F("grid") ? "Tiles" : "Made of", ItemList(it.tiles));
+        if (it.rotation) line("Rotation", std::to_string(*it.rotation) + " degrees anticlockwise");
+        if (it.mirrorAxis)
+            line("Mirror", *it.mirrorAxis == 0 ? "about a vertical axis (left and right swap)"
+                                               : "about a horizontal axis (top and bottom swap)");
+        if (!it.bitDepths.empty()) {
+            std::string depths;
+            for (const std::uint32_t d : it.bitDepths) depths += (depths.empty() ? "" : " ") + std::to_string(d);
+            line("Bit depth", depths);
+        }
+        if (it.colourPrimaries) {
+            line("Colour primaries", named(codecs::ColourPrimariesName(*it.colourPrimaries), *it.colourPrimaries));
+            line("Transfer", named(codecs::TransferCharacteristicsName(*it.transfer), *it.transfer));
+            line("Matrix", named(codecs::MatrixCoefficientsName(*it.matrix), *it.matrix));
+            line("Range", *it.fullRange ? "full" : "limited");
+        } else if (!it.colour.empty()) {
+            line("Colour", it.colour);
+        }
+        if (!it.thumbnails.empty()) line("Thumbnails", ItemList(it.thumbnails));
+        if (!it.auxiliaries.empty()) line("Auxiliary images", ItemList(it.auxiliaries));
+        if (it.thumbnailOf) line("Thumbnail of", "item " + std::to_string(*it.thumbnailOf));
+        if (it.auxiliaryOf)
+            line("Auxiliary image of", "item " + std::to_string(*it.auxiliaryOf) +
+                                           (it.auxType.empty() ? "" : " (" + AuxiliaryWords(it.auxType) + ")"));
+        if (!it.describes.empty()) line("Describes", ItemList(it.describes));
+        if (it.bytes) line("Bytes", GroupedText(*it.bytes, rs));
+        else line("Bytes", "not located (no iloc entry, or outside the file)");
+    }
+
     for (const TrackSummary& t : s.tracks) {
         view.AddFileInfoLine(kDescriptionSeparator);
         std::string head = "[Track " + std::to_string(t.trackId);
@@ -940,9 +1118,6 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
             if (t.bitDepth) line("Bit depth", std::to_string(*t.bitDepth));
             if (!t.chromaFormat.empty()) line("Chroma format", t.chromaFormat);
             if (t.colourPrimaries) {
-                const auto named = [](std::string_view name, std::uint32_t v) {
-                    return (name.empty() ? std::string("code") : std::string(name)) + " (" + std::to_string(v) + ")";
-                };
                 line("Colour primaries", named(codecs::ColourPrimariesName(*t.colourPrimaries), *t.colourPrimaries));
                 line("Transfer", named(codecs::TransferCharacteristicsName(*t.transfer), *t.transfer));
                 line("Matrix", named(codecs::MatrixCoefficientsName(*t.matrix), *t.matrix));

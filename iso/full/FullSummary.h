@@ -80,6 +80,31 @@ struct TrackSummary {
     std::optional<std::uint64_t> BitRate() const;
 };
 
+// An item of an image file (HEIF, AVIF) as its meta box's properties and references describe it.
+struct ItemSummary {
+    std::uint32_t id = 0;
+    std::uint32_t type = 0;
+    std::string name;
+    std::string contentType;                          // a mime item's
+    bool primary = false;
+    bool hidden = false;
+    std::optional<std::uint32_t> width, height;       // ispe
+    std::optional<int> rotation;                      // irot, anticlockwise degrees
+    std::optional<int> mirrorAxis;                    // imir: 0 vertical, 1 horizontal
+    std::vector<std::uint32_t> bitDepths;             // pixi, per channel
+    std::string colour;                               // colr in words
+    std::optional<std::uint32_t> colourPrimaries, transfer, matrix;
+    std::optional<bool> fullRange;
+    std::optional<std::uint64_t> bytes;               // what its extents add up to
+    std::optional<std::uint32_t> gridRows, gridColumns, outputWidth, outputHeight;  // a grid's ImageGrid
+    std::vector<std::uint32_t> tiles;                 // dimg: the images a derived image is made of
+    std::vector<std::uint32_t> thumbnails;            // items whose thmb points here
+    std::vector<std::uint32_t> auxiliaries;           // items whose auxl points here
+    std::optional<std::uint32_t> thumbnailOf, auxiliaryOf;
+    std::string auxType;                              // auxC's aux_type
+    std::vector<std::uint32_t> describes;             // cdsc: the items a metadata item is about
+};
+
 struct FileSummary {
     std::uint32_t majorBrand = 0;
     std::vector<std::uint32_t> compatibleBrands;
@@ -99,6 +124,8 @@ struct FileSummary {
     };
     std::vector<Chapter> chapters;               // from the text track a chap reference points at
     std::uint32_t chapterTrack = 0;
+    std::optional<std::uint32_t> primaryItem;    // the top-level meta's pitm
+    std::vector<ItemSummary> items;              // the top-level meta's items, in iinf's order
     std::vector<TrackSummary> tracks;
 };
 

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <string>
 
+#include "common/ByteReader.h"
 #include "common/Formatters.h"
+#include "common/TextBytes.h"
 #include "iso/full/Fields.h"
 #include "iso/full/FullParse.h"
+#include "iso/full/ImageItems.h"
 
 namespace kestrova::full {
 namespace {
@@ -50,28 +53,102 @@ const char* ItemTypeMeaning(std::uint32_t type) {
     }
 }
 
-void DescribeInfe(Fields& f, const BoxContext&) {
+// An item's data is read this far for its infe; XMP beyond it is not shown.
+constexpr std::uint64_t kMaxItemDataRead = 1u << 20;
+
+// Where bytes [at, at + n) of an item lie in the file: the part in the piece they start in.
+ByteRange ItemRange(const ItemBytes& data, std::uint64_t at, std::uint64_t n) {
+    for (const ItemBytes::Piece& p : data.pieces)
+        if (at >= p.at && at < p.at + p.length) return {p.offset + (at - p.at), std::min(n, p.at + p.length - at)};
+    return {};
+}
+
+// XMP and other XML: one line of the pane per line of the text.
+void ItemTextLines(Fields& f, const ItemBytes& data) {
+    constexpr std::uint64_t kMaxTextLines = 100'000;
+    const std::vector<std::uint8_t>& b = data.bytes;
+    std::uint64_t lines = 0;
+    for (std::uint64_t pos = 0; pos < b.size();) {
+        if (lines++ == kMaxTextLines) return f.Heading("(only the first 100,000 lines are shown)");
+        std::uint64_t end = pos;
+        while (end < b.size() && b[end] != '\n' && b[end] != 0) ++end;
+        std::uint64_t textEnd = end;
+        if (textEnd > pos && b[textEnd - 1] == '\r') --textEnd;
+        const std::uint64_t next = end < b.size() ? end + 1 : end;
+        f.Raw("   " + TextFromFileBytes(b.data() + pos, static_cast<std::size_t>(textEnd - pos)), ItemRange(data, pos, next - pos));
+        pos = next;
+    }
+}
+
+// ImageGrid: the rows and columns of tiles and the size of the picture they make.
+void GridFields(Fields& f, const ItemBytes& data) {
+    const ByteReader r({data.bytes.data(), data.bytes.size()});
+    const bool wide = (r.U8(1) & 1) != 0;
+    if (data.bytes.size() < (wide ? 12u : 8u)) return f.Heading("(the grid's data is shorter than its fields)");
+    const unsigned w = wide ? 4 : 2;
+    f.Value("version", f.Number(r.U8(0), 1), ItemRange(data, 0, 1));
+    f.Value("flags", f.Number(r.U8(1), 1), ItemRange(data, 1, 1));
+    f.Value("rows_minus_one", f.Number(r.U8(2), 1), ItemRange(data, 2, 1));
+    f.Value("columns_minus_one", f.Number(r.U8(3), 1), ItemRange(data, 3, 1));
+    f.Value("output_width", f.Number(wide ? r.U32BE(4) : r.U16BE(4), w), ItemRange(data, 4, w));
+    f.Value("output_height", f.Number(wide ? r.U32BE(8) : r.U16BE(6), w), ItemRange(data, 4 + w, w));
+    f.Derived("tiles", std::to_string(r.U8(2) + 1) + " x " + std::to_string(r.U8(3) + 1) + " (rows x columns)",
+              ItemRange(data, 2, 2));
+}
+
+// What an item holds, read through iloc: a grid's fields, Exif's TIFF header
+// offset, the text of XMP or another XML item.
+void ItemData(Fields& f, const BoxContext& c, std::uint32_t id, std::uint32_t type, const std::string& contentType,
+              const std::string& encoding) {
+    const bool xml = contentType.find("xml") != std::string::npos;
+    if (c.file == nullptr || (type != F("grid") && type != F("Exif") && !xml)) return;
+    const MetaItems items = ReadMetaItems(*c.file, c.parse, EnclosingMeta(c.parse, c.record.index));
+    const MetaItem* item = items.Find(id);
+    if (item == nullptr || !item->located) return f.Heading("(the item data: iloc does not list this item)");
+    const ItemBytes data = ReadItemBytes(*c.file, c.parse, items, *item, kMaxItemDataRead);
+    const RegionalSettings& rs = f.Settings();
+    f.Derived("item data", GroupedText(data.total, rs) + " bytes through iloc",
+              data.pieces.empty() ? ByteRange{} : ByteRange{data.pieces[0].offset, data.pieces[0].length});
+    if (data.outside) f.Heading("(an extent lies outside the file or its idat, or is not a file or idat offset: it is not read)");
+    if (type == F("grid")) return GridFields(f, data);
+    if (type == F("Exif")) {
+        const ByteReader r({data.bytes.data(), data.bytes.size()});
+        if (data.bytes.size() >= 4) f.Value("exif_tiff_header_offset", f.Number(r.U32BE(0), 4), ItemRange(data, 0, 4));
+        return;
+    }
+    if (!encoding.empty()) return f.Heading("(the text is encoded as " + encoding + ": not shown)");
+    ItemTextLines(f, data);
+    if (data.total > data.bytes.size())
+        f.Heading("(only the first " + GroupedText(data.bytes.size(), rs) + " bytes are shown)");
+}
+
+void DescribeInfe(Fields& f, const BoxContext& c) {
     const std::uint8_t version = f.VersionFlags().first;
     if (version < 2) {
-        f.U("item_ID", 2);
+        const auto id = f.U("item_ID", 2);
         f.U("item_protection_index", 2);
         f.CString("item_name");
-        f.CString("content_type");
-        if (f.Left() > 0) f.CString("content_encoding");
-        return Trailing(f);
+        const auto contentType = f.CString("content_type");
+        const auto encoding = f.Left() > 0 ? f.CString("content_encoding") : std::nullopt;
+        Trailing(f);
+        if (id && contentType) ItemData(f, c, static_cast<std::uint32_t>(*id), 0, *contentType, encoding.value_or(""));
+        return;
     }
-    f.U("item_ID", version == 2 ? 2 : 4);
+    const auto id = f.U("item_ID", version == 2 ? 2 : 4);
     f.U("item_protection_index", 2);
     const auto type = f.Type("item_type");
     if (type) f.Meaning(ItemTypeMeaning(*type));
     f.CString("item_name");
+    std::optional<std::string> contentType, encoding;
     if (type && *type == F("mime")) {
-        f.CString("content_type");
-        if (f.Left() > 0) f.CString("content_encoding");
+        contentType = f.CString("content_type");
+        if (f.Left() > 0) encoding = f.CString("content_encoding");
     } else if (type && *type == F("uri ")) {
         f.CString("item_uri_type");
     }
     Trailing(f);
+    if (id && type && !f.Cut())
+        ItemData(f, c, static_cast<std::uint32_t>(*id), *type, contentType.value_or(""), encoding.value_or(""));
 }
 
 void DescribeIloc(Fields& f, const BoxContext& c) {

@@ -407,6 +407,182 @@ void DescribeXml(Fields& f, const BoxContext& c) {
     DescribeTextLines(f, c);
 }
 
+// ---- ID3v2 in an ID32 box ----
+
+std::string Latin1Text(const std::uint8_t* b, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (b[i] < 0x80) {
+            out += static_cast<char>(b[i]);
+        } else {
+            out += static_cast<char>(0xC0 | (b[i] >> 6));
+            out += static_cast<char>(0x80 | (b[i] & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One string of a text frame in its encoding (ID3v2.4 4.2): 0 ISO-8859-1,
+// 1 UTF-16 with a byte order mark, 2 UTF-16BE, 3 UTF-8.
+std::string Id3String(std::uint8_t encoding, const std::uint8_t* b, std::size_t n) {
+    switch (encoding) {
+    case 0: return Latin1Text(b, n);
+    case 1:
+        if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) return TextFromUtf16(b + 2, n - 2, false);
+        if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) return TextFromUtf16(b + 2, n - 2, true);
+        return TextFromUtf16(b, n, true);
+    case 2: return TextFromUtf16(b, n, true);
+    default: return Utf8Text(b, n);
+    }
+}
+
+// The strings of a text frame, split at their terminators (one zero byte, two in UTF-16).
+std::vector<std::string> Id3Strings(std::uint8_t encoding, const std::uint8_t* b, std::size_t n) {
+    std::vector<std::string> out;
+    const bool wide = encoding == 1 || encoding == 2;
+    std::size_t start = 0, i = 0;
+    while (i < n) {
+        const bool end = wide ? i + 1 < n && b[i] == 0 && b[i + 1] == 0 : b[i] == 0;
+        if (end) {
+            out.push_back(Id3String(encoding, b + start, i - start));
+            i += wide ? 2 : 1;
+            start = i;
+        } else {
+            i += wide ? 2 : 1;
+        }
+    }
+    if (start < n) out.push_back(Id3String(encoding, b + start, std::min(i, n) - start));
+    return out;
+}
+
+const char* Id3FrameName(const std::string& id) {
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"TIT1", "content group"}, {"TIT2", "title"}, {"TIT3", "subtitle"}, {"TPE1", "lead performer"},
+        {"TPE2", "band"}, {"TPE3", "conductor"}, {"TPE4", "remixed by"}, {"TALB", "album"}, {"TRCK", "track number"},
+        {"TPOS", "part of a set"}, {"TCON", "content type"}, {"TCOM", "composer"}, {"TEXT", "lyricist"},
+        {"TYER", "year"}, {"TDRC", "recording time"}, {"TDRL", "release time"}, {"TCOP", "copyright"},
+        {"TENC", "encoded by"}, {"TSSE", "encoder settings"}, {"TLEN", "length (ms)"}, {"TLAN", "language"},
+        {"TBPM", "beats per minute"}, {"TKEY", "initial key"}, {"TPUB", "publisher"}, {"TSRC", "ISRC"},
+        {"TXXX", "user text"}, {"COMM", "comment"}, {"USLT", "lyrics"}, {"APIC", "attached picture"},
+        {"PRIV", "private"}, {"GEOB", "encapsulated object"}, {"WXXX", "user URL"}, {"UFID", "unique file identifier"},
+        {"PCNT", "play counter"}, {"POPM", "popularimeter"}, {"CHAP", "chapter"}, {"CTOC", "table of contents"},
+    };
+    for (const auto& [code, name] : kNames)
+        if (id == code) return name;
+    return "";
+}
+
+std::uint64_t Syncsafe(std::uint64_t v) {
+    return ((v >> 24) & 0x7F) << 21 | ((v >> 16) & 0x7F) << 14 | ((v >> 8) & 0x7F) << 7 | (v & 0x7F);
+}
+
+// A text frame's encoding and strings; TXXX's first string is its description.
+void Id3TextFrame(Fields& f, const std::string& id, std::uint64_t pos, std::uint64_t n) {
+    static constexpr const char* kEncodings[] = {"ISO-8859-1", "UTF-16 with a byte order mark", "UTF-16BE", "UTF-8"};
+    const auto encoding = f.U("text encoding", 1);
+    if (!encoding) return;
+    if (*encoding < 4) f.Meaning(kEncodings[*encoding]);
+    const std::vector<std::string> strings =
+        Id3Strings(static_cast<std::uint8_t>(*encoding), f.Body().data() + pos + 1, static_cast<std::size_t>(n - 1));
+    std::string text;
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        if (i == 0 && id == "TXXX") continue;
+        text += (text.empty() ? "\"" : " / \"") + strings[i] + "\"";
+    }
+    if (id == "TXXX") f.Value("description", "\"" + (strings.empty() ? std::string() : strings[0]) + "\"", f.Range(pos + 1, n - 1));
+    f.Value(id[0] == 'W' ? "URL" : "information", text.empty() ? "\"\"" : text, f.Range(pos + 1, n - 1));
+    f.Seek(pos + n);
+}
+
+void DescribeId32(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    f.Language("language");
+    if (f.Cut() || f.Left() < 10) return Trailing(f);
+    const std::uint64_t start = f.Pos();
+    const auto* b = f.Body().data() + start;
+    if (b[0] != 'I' || b[1] != 'D' || b[2] != '3') {
+        f.Heading("(no ID3v2 header: the data does not start with \"ID3\")");
+        return f.Rest("data");
+    }
+    f.FixedString("ID3v2 file identifier", 3);
+    const auto major = f.U("ID3v2 version", 1);
+    f.Meaning(major ? "(ID3v2." + std::to_string(*major) + ")" : "");
+    f.U("ID3v2 revision", 1);
+    const auto flags = f.U("ID3v2 flags", 1).value_or(0);
+    std::string set;
+    static constexpr std::pair<unsigned, const char*> kFlags[] = {
+        {0x80, "unsynchronisation"}, {0x40, "extended header"}, {0x20, "experimental"}, {0x10, "footer present"}};
+    for (const auto& [bit, name] : kFlags)
+        if (flags & bit) set += (set.empty() ? "(" : ", ") + std::string(name);
+    if (!set.empty()) f.Meaning(set + ")");
+    const std::uint64_t sizePos = f.Pos();
+    const auto raw = f.U("ID3v2 size", 4);
+    if (!raw) return;
+    const std::uint64_t size = Syncsafe(*raw);
+    f.Derived("tag size", GroupedText(size, f.Settings()) + " bytes after the header (syncsafe)", f.Range(sizePos, 4));
+    const std::uint64_t end = std::min<std::uint64_t>(f.Pos() + size, f.Size());
+    const unsigned version = static_cast<unsigned>(major.value_or(4));
+    if (flags & 0x40) {
+        const std::uint64_t extPos = f.Pos();
+        const auto extRaw = f.U("extended header size", 4);
+        if (!extRaw) return;
+        // ID3v2.4 counts the size field in its (syncsafe) size; ID3v2.3 does not.
+        const std::uint64_t ext = version >= 4 ? Syncsafe(*extRaw) : *extRaw + 4;
+        if (ext < 4 || extPos + ext > end) return f.Heading("(the extended header is larger than the tag)");
+        if (ext > 4) f.Bytes("extended header", ext - 4);
+    }
+    if (flags & 0x80) f.Heading("(the tag is unsynchronised: frames are shown as stored)");
+    const unsigned idBytes = version <= 2 ? 3 : 4, sizeBytes = version <= 2 ? 3 : 4, flagBytes = version <= 2 ? 0 : 2;
+    const unsigned headerBytes = idBytes + sizeBytes + flagBytes;
+    for (int frame = 1; f.Pos() < end && frame <= 100000; ++frame) {
+        const std::uint64_t pos = f.Pos();
+        if (f.Body()[pos] == 0) {
+            f.Derived("padding", GroupedText(end - pos, f.Settings()) + " bytes", f.Range(pos, end - pos));
+            f.Seek(end);
+            break;
+        }
+        if (pos + headerBytes > end) break;
+        const std::string id(reinterpret_cast<const char*>(f.Body().data() + pos), idBytes);
+        f.Heading("frame #" + std::to_string(frame));
+        f.FixedString("frame ID", idBytes);
+        if (const char* name = Id3FrameName(id); *name != 0) f.Meaning(std::string("(") + name + ")");
+        const auto frameRaw = f.U("size", sizeBytes);
+        if (!frameRaw) return;
+        const std::uint64_t frameSize = version >= 4 ? Syncsafe(*frameRaw) : *frameRaw;
+        if (flagBytes) f.U("flags", flagBytes);
+        const std::uint64_t body = f.Pos();
+        if (frameSize > end - body) {
+            f.Heading("(the frame is larger than what is left of the tag)");
+            f.Seek(end);
+            break;
+        }
+        if (frameSize == 0) continue;
+        const bool text = id[0] == 'T' || (id[0] == 'W' && id == "WXXX");
+        if (text) Id3TextFrame(f, id, body, frameSize);
+        else if (id[0] == 'W') f.FixedString("URL", frameSize);
+        else f.Bytes("frame data", frameSize);
+    }
+    if (f.Pos() < end) f.Bytes("rest of the tag", end - f.Pos());
+    Trailing(f);
+}
+
+// A 3GPP thumbnail in udta: after the full box, four bytes of its format, then the picture.
+void DescribeThmb(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    f.U("format", 4);
+    if (f.Cut() || f.Left() == 0) return;
+    const std::uint64_t pos = f.Pos(), n = f.Left();
+    const auto* b = f.Body().data() + pos;
+    const char* kind = n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF ? "JPEG"
+                       : n >= 8 && std::memcmp(b, "\x89PNG\r\n\x1A\n", 8) == 0 ? "PNG"
+                       : n >= 2 && b[0] == 'B' && b[1] == 'M'                      ? "BMP"
+                       : n >= 4 && std::memcmp(b, "GIF8", 4) == 0                  ? "GIF"
+                                                                                    : nullptr;
+    if (kind == nullptr) return f.Rest("data");
+    f.Derived("picture", std::string(kind) + ", " + GroupedText(n, f.Settings()) + " bytes", f.Range(pos, n));
+    f.Seek(pos + n);
+}
+
 constexpr BoxRule Leaf(std::uint32_t parent, std::uint32_t type, DescribeFn describe) {
     return {parent, type, BoxKind::Leaf, EntryLayout::None, describe};
 }
@@ -422,6 +598,8 @@ constexpr BoxRule kRules[] = {
     Leaf(F("udta"), F("chpl"), DescribeChpl),
     Leaf(F("udta"), F("XMP_"), DescribeTextLines),
     Leaf(F("meta"), F("xml "), DescribeXml),
+    Leaf(F("meta"), F("ID32"), DescribeId32),
+    Leaf(F("udta"), F("thmb"), DescribeThmb),
 };
 
 }  // namespace

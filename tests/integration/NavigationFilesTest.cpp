@@ -164,6 +164,7 @@ TEST(NavigationFiles, StreamedStatesReadAsTheWholeObject) {
                 writer.Add(streamed, command);
             }
             if (whole.IsFullView()) object["streams"] = StreamsJson(whole);
+            if (whole.IsFullView() && !ItemsJson(whole).empty()) object["items"] = ItemsJson(whole);
             writer.Finish(streamed);
             ASSERT_EQ(text.str(), object.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
         }

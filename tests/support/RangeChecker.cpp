@@ -238,10 +238,13 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
         const full::AviFullRecord& rec = doc.AviFull()->records[static_cast<std::size_t>(doc.ClickedNode() - 1)];
         box = ByteRange{rec.offset, rec.extent};
     }
+    // An item's own fields (a grid's, XMP's lines) lie where iloc puts them, outside the infe clicked.
+    bool inItemData = false;
     for (std::size_t i = 0; i < pane.Lines().size(); ++i) {
         const std::string& line = pane.Lines()[i];
         const ByteRange r = pane.RangeOf(i);
         const Value v = Split(line);
+        inItemData = inItemData || v.label == "item data";
         const auto fail = [&](const std::string& why) {
             failures.push_back(where + " line " + std::to_string(i) + ": " + why + ": " + line);
         };
@@ -259,7 +262,7 @@ std::vector<std::string> CheckPaneRanges(const Document& doc, const std::string&
                 fail("bits that do not fit their bytes");
                 continue;
             }
-            if (box && !exempt && !InheritedDefault(v) && (r.offset < box->offset || r.End() > box->End())) {
+            if (box && !exempt && !inItemData && !InheritedDefault(v) && (r.offset < box->offset || r.End() > box->End())) {
                 fail("range outside the clicked box");
                 continue;
             }

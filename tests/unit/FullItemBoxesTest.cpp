@@ -1,12 +1,16 @@
 // The items of an image file's meta box in the full view: iloc versions 0 to
 // 2 with each extent's bytes in the file, item information, a hand-built
-// grid (heif-enc makes none) with its dimg references, and the properties
-// with their associations. Every line is compared with its bytes, then
+// grid (heif-enc makes none) with its dimg references and its ImageGrid read
+// through iloc, an XMP item's text, the properties with their associations,
+// and the summary they make. Every line is compared with its bytes, then
 // checked against the file.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FullCaseFixtures.h"
+#include "iso/DisplayParseIso.h"
 #include "support/RangeChecker.h"
 
 namespace kestrova::test {
@@ -129,7 +133,12 @@ TEST(FullItemBoxes, GridItemAndProperties) {
                                     FullBox("pixi", 0, 0, Cat({U8(3), U8(8), U8(8), U8(8)})),
                                     FullBox("auxC", 0, 0, Cat({Text("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha"), U8(0)}))});
     const Bytes ipma = FullBox("ipma", 0, 1, Cat({U32(2), U16(1), U8(2), U16(0x8001), U16(0x0002), U16(2), U8(1), U16(0x8003)}));
-    const Bytes file = Meta({FullBox("pitm", 0, 0, U16(1)), iinf, iref, Box("iprp", {ipco, ipma})});
+    // The grid's ImageGrid (1 row, 2 columns, 128 x 64) and the XMP text lie in the idat, at 419 and 427.
+    const std::string xmp = "<x:xmpmeta>\n<dc:title>Hi</dc:title>\n</x:xmpmeta>";
+    const Bytes iloc = FullBox("iloc", 1, 0, Cat({U8(0x44), U8(0x00), U16(2), U16(1), U16(1), U16(0), U16(1), U32(0), U32(8),
+                                                  U16(3), U16(1), U16(0), U16(1), U32(8), U32(static_cast<std::uint32_t>(xmp.size()))}));
+    const Bytes idat = Box("idat", Cat({U8(0), U8(0), U8(0), U8(1), U16(128), U16(64), Text(xmp)}));
+    const Bytes file = Meta({FullBox("pitm", 0, 0, U16(1)), iinf, iref, Box("iprp", {ipco, ipma}), iloc, idat});
     Expect({
         {"pitm", file, "pitm", {
              {"version : 0 (0000)", R(73, 1)},
@@ -148,6 +157,14 @@ TEST(FullItemBoxes, GridItemAndProperties) {
              {"item_protection_index : 0 (000000)", R(107, 2)},
              {"item_type             : grid (0X67726964) (a grid of images)", R(109, 4)},
              {"item_name             : \"\"", R(113, 1)},
+             {"item data             : = 8 bytes through iloc", R(419, 8)},
+             {"version               : 0 (0000)", R(419, 1)},
+             {"flags                 : 0 (0000)", R(420, 1)},
+             {"rows_minus_one        : 0 (0000)", R(421, 1)},
+             {"columns_minus_one     : 1 (0X01)", R(422, 1)},
+             {"output_width          : 128 (0X0080)", R(423, 2)},
+             {"output_height         : 64 (0X0040)", R(425, 2)},
+             {"tiles                 : = 1 x 2 (rows x columns)", R(421, 2)},
          }},
         {"dimg: the grid's tiles", file, "dimg", {
              {"from_item_ID    : 1 (0X0001)", R(201, 2)},
@@ -209,7 +226,41 @@ TEST(FullItemBoxes, GridItemAndProperties) {
                                                              {"item_type             : mime (0X6D696D65) (a MIME-typed item)", R(153, 4)},
                                                              {"item_name             : \"XMP\"", R(157, 4)},
                                                              {"content_type          : \"application/rdf+xml\"", R(161, 20)},
+                                                             {"item data             : = 48 bytes through iloc", R(427, 48)},
+                                                             {"   <x:xmpmeta>", R(427, 12)},
+                                                             {"   <dc:title>Hi</dc:title>", R(439, 24)},
+                                                             {"   </x:xmpmeta>", R(463, 12)},
                                                          }));
+    // The summary: the primary grid with its tiles and properties, the hidden tile, the XMP.
+    TempFile temp(file, "grid.heic");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    const std::vector<std::string>& info = doc.FileInfoPane().Lines();
+    const auto from = std::find(info.begin(), info.end(), "Primary item        : 1");
+    ASSERT_NE(from, info.end());
+    EXPECT_EQ(std::vector<std::string>(from, info.end()), (std::vector<std::string>{
+                                                              "Primary item        : 1",
+                                                              "Items               : 3",
+                                                              kDescriptionSeparator,
+                                                              "[Item 1: grid, primary]",
+                                                              "Type                : grid of images",
+                                                              "Size                : 128 x 64",
+                                                              "Grid                : 1 row, 2 columns, output 128 x 64",
+                                                              "Tiles               : items 2, 3",
+                                                              "Rotation            : 90 degrees anticlockwise",
+                                                              "Bytes               : 8",
+                                                              kDescriptionSeparator,
+                                                              "[Item 2: hvc1, hidden]",
+                                                              "Type                : H.265/HEVC image",
+                                                              "Mirror              : about a horizontal axis (top and bottom swap)",
+                                                              "Bytes               : not located (no iloc entry, or outside the file)",
+                                                              kDescriptionSeparator,
+                                                              "[Item 3: mime \"XMP\"]",
+                                                              "Type                : MIME-typed item",
+                                                              "Content type        : application/rdf+xml (XMP)",
+                                                              "Bytes               : 48",
+                                                          }));
 }
 
 }  // namespace

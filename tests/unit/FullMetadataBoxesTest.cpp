@@ -165,6 +165,38 @@ TEST(FullMetadataBoxes, EveryTypeIndicator) {
     });
 }
 
+// The integers of every length a type indicator allows, and the fixed-size kinds.
+TEST(FullMetadataBoxes, EveryIntegerLength) {
+    const struct {
+        std::uint32_t indicator;
+        Bytes value;
+        const char* shown;
+    } rows[] = {
+        {21, U16(0xFFFE), "-2 (0XFFFE)"},
+        {21, U24(0x800000), "-8,388,608 (0X800000)"},
+        {21, U32(0x7FFFFFFF), "2,147,483,647 (0X7FFFFFFF)"},
+        {22, U8(200), "200 (0XC8)"},
+        {22, U16(65535), "65,535 (0XFFFF)"},
+        {22, U32(4000000000u), "4,000,000,000 (0XEE6B2800)"},
+        {22, U64(1ull << 40), "1,099,511,627,776 (0X0000010000000000)"},
+        {65, U8(0x80), "-128 (0X80)"},
+        {66, U16(0x8000), "-32,768 (0X8000)"},
+        {67, U32(0xFFFFFFFF), "-1 (0XFFFFFFFF)"},
+        {74, U64(0x8000000000000000ull), "-9,223,372,036,854,775,808 (0X8000000000000000)"},
+        {75, U8(255), "255 (0XFF)"},
+        {76, U16(513), "513 (0X0201)"},
+        {77, U32(70000), "70,000 (0X00011170)"},
+        {78, U64(5), "5 (0X0000000000000005)"},
+        {22, Zeros(6), "00 00 00 00 00 00 (an integer is 1, 2, 3, 4 or 8 bytes)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shown);
+        const FullLines got = DescribeInFullView(Tagged("tmpo", Data(row.indicator, row.value)), "data");
+        ASSERT_EQ(got.lines.size(), 5u);
+        EXPECT_EQ(Shown(got, 4), std::vector<std::string>{Shown(std::string("value          : ") + row.shown, R(105, row.value.size()))});
+    }
+}
+
 TEST(FullMetadataBoxes, FreeformKeysAndQuickTimeTexts) {
     const Bytes freeform = Box("----", {FullBox("mean", 0, 0, Text("com.apple.iTunes")), FullBox("name", 0, 0, Text("iTunSMPB")),
                                         Data(1, Text("x"))});
@@ -258,6 +290,63 @@ TEST(FullMetadataBoxes, ChaptersAndXmp) {
              {"version : 0 (0000)", R(65, 1)},
              {"flags   : 0 (00000000)", R(66, 3)},
              {"   <a/>", R(69, 5)},
+         }}},
+    });
+}
+
+TEST(FullMetadataBoxes, Id3TagsAndThumbnail) {
+    // ID3v2.4 in an ID32 box: a title, a UTF-16 performer, a user text, a private frame and padding.
+    const auto frame = [](const char* id, const Bytes& body) {
+        return Cat({Text(id), U32(static_cast<std::uint32_t>(body.size())), U16(0), body});
+    };
+    const Bytes frames = Cat({frame("TIT2", Cat({U8(3), Text("Hello")})), frame("TPE1", {1, 0xFF, 0xFE, 'A', 0, 'B', 0}),
+                              frame("TXXX", {3, 'k', 0, 'v'}), frame("PRIV", {'a', 0, 'b'}), Zeros(4)});
+    const Bytes id3 = Cat({Text("ID3"), U8(4), U8(0), U8(0), U32(static_cast<std::uint32_t>(frames.size())), frames});
+    const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("ID32"), Zeros(12), U8(0)}));
+    const Bytes tagged = Top(FullBox("meta", 0, 0, Cat({hdlr, FullBox("ID32", 0, 0, Cat({U16(0x15C7), id3}))})));
+    const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0xFF, 0xD9};
+    Expect({
+        {{"ID32", tagged, "ID32", {
+             {"version               : 0 (0000)", R(65, 1)},
+             {"flags                 : 0 (00000000)", R(66, 3)},
+             {"language              : 5,575 (0X15C7) eng", R(69, 2)},
+             {"ID3v2 file identifier : \"ID3\"", R(71, 3)},
+             {"ID3v2 version         : 4 (0X04) (ID3v2.4)", R(74, 1)},
+             {"ID3v2 revision        : 0 (0000)", R(75, 1)},
+             {"ID3v2 flags           : 0 (0000)", R(76, 1)},
+             {"ID3v2 size            : 64 (0X00000040)", R(77, 4)},
+             {"tag size              : = 64 bytes after the header (syncsafe)", R(77, 4)},
+             {"frame #1", {}},
+             {"frame ID              : \"TIT2\" (title)", R(81, 4)},
+             {"size                  : 6 (0X00000006)", R(85, 4)},
+             {"flags                 : 0 (000000)", R(89, 2)},
+             {"text encoding         : 3 (0X03) UTF-8", R(91, 1)},
+             {"information           : \"Hello\"", R(92, 5)},
+             {"frame #2", {}},
+             {"frame ID              : \"TPE1\" (lead performer)", R(97, 4)},
+             {"size                  : 7 (0X00000007)", R(101, 4)},
+             {"flags                 : 0 (000000)", R(105, 2)},
+             {"text encoding         : 1 (0X01) UTF-16 with a byte order mark", R(107, 1)},
+             {"information           : \"AB\"", R(108, 6)},
+             {"frame #3", {}},
+             {"frame ID              : \"TXXX\" (user text)", R(114, 4)},
+             {"size                  : 4 (0X00000004)", R(118, 4)},
+             {"flags                 : 0 (000000)", R(122, 2)},
+             {"text encoding         : 3 (0X03) UTF-8", R(124, 1)},
+             {"description           : \"k\"", R(125, 3)},
+             {"information           : \"v\"", R(125, 3)},
+             {"frame #4", {}},
+             {"frame ID              : \"PRIV\" (private)", R(128, 4)},
+             {"size                  : 3 (0X00000003)", R(132, 4)},
+             {"flags                 : 0 (000000)", R(136, 2)},
+             {"frame data            : 61 00 62", R(138, 3)},
+             {"padding               : = 4 bytes", R(141, 4)},
+         }}},
+        {{"3GPP thumbnail", Top(Box("moov", {Box("udta", {FullBox("thmb", 0, 0, Cat({U32(1), jpeg}))})})), "thmb", {
+             {"version : 0 (0000)", R(36, 1)},
+             {"flags   : 0 (00000000)", R(37, 3)},
+             {"format  : 1 (0X00000001)", R(40, 4)},
+             {"picture : = JPEG, 8 bytes", R(44, 8)},
          }}},
     });
 }
