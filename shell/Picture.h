@@ -1,7 +1,7 @@
 #pragma once
 // Which pictures a selected box of the full view holds: a cover (a data box of
-// an ilst item with a JPEG, PNG or BMP, or the covr item holding one) and the
-// image items of an HEIF or AVIF file. Only where the picture lies is worked
+// an ilst item with a JPEG, PNG or BMP, or the covr item holding one), a 3GPP
+// thumbnail (udta's thmb) and the image items of an HEIF or AVIF file. Only where the picture lies is worked
 // out here; the window decodes it.
 
 #include <cstdint>
@@ -29,7 +29,7 @@ enum class ItemRole : std::uint8_t { Image, Thumbnail, Auxiliary, Input };
 struct PictureSource {
     PictureKind kind = PictureKind::Jpeg;
     // The encoded bytes of a JPEG, PNG or BMP; for an item, what its iloc
-    // extents add up to (length 0 when the iloc does not list it).
+    // extents in the file add up to (length 0 when the iloc lists none).
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
     std::uint32_t itemId = 0;

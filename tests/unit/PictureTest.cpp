@@ -28,7 +28,8 @@ Bytes Infe(std::uint8_t version, std::uint32_t id, const std::string& type) {
 }
 
 // An image file: item 1 the primary image, 2 its thumbnail, 3 Exif, 4 a grid
-// of 5 and 6, 7 an alpha plane of 1. The iloc places 1 and 2 in the mdat.
+// of 5 and 6, 7 an alpha plane of 1. The iloc places 1 and 2 in the mdat
+// (file offsets 0 to 539), and 3 past the end of the file.
 Bytes Heif(std::uint8_t ilocVersion = 1) {
     const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(7), Infe(2, 1, "hvc1"), Infe(2, 2, "hvc1"), Infe(2, 3, "Exif"),
                                                   Infe(2, 4, "grid"), Infe(3, 5, "av01"), Infe(2, 6, "av01"),
@@ -39,11 +40,12 @@ Bytes Heif(std::uint8_t ilocVersion = 1) {
     // Item 1: two extents, 300 and 200 bytes; item 2: one of 40 (4-byte offsets and lengths, no base).
     const Bytes method = ilocVersion >= 1 ? U16(0) : Bytes{};
     const Bytes iloc = FullBox("iloc", ilocVersion, 0,
-                               Cat({U8(0x44), U8(0x00), U16(2), U16(1), method, U16(0), U16(2), U32(1000), U32(300), U32(1300),
-                                    U32(200), U16(2), method, U16(0), U16(1), U32(2000), U32(40)}));
+                               Cat({U8(0x44), U8(0x00), U16(3), U16(1), method, U16(0), U16(2), U32(0), U32(300), U32(300),
+                                    U32(200), U16(2), method, U16(0), U16(1), U32(500), U32(40), U16(3), method, U16(0),
+                                    U16(1), U32(5000), U32(10)}));
     const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("pict"), Zeros(12), U8(0)}));
     return Cat({Box("ftyp", Cat({Text("heic"), U32(0), Text("mif1")})),
-                FullBox("meta", 0, 0, Cat({hdlr, FullBox("pitm", 0, 0, U16(1)), iinf, iref, iloc}))});
+                FullBox("meta", 0, 0, Cat({hdlr, FullBox("pitm", 0, 0, U16(1)), iinf, iref, iloc})), Box("mdat", Zeros(600))});
 }
 
 std::uint64_t Find(const Bytes& file, const Bytes& what) {
@@ -87,6 +89,9 @@ TEST(Picture, BoxesThatHoldOne) {
     const Bytes implicitPng = Tagged({Box("covr", {Data(0, png)})});
     const Bytes implicitText = Tagged({Box("covr", {Data(0, Text("not a picture"))})});
     const Bytes cutData = Tagged({Box("covr", {Box("data", U32(13))})});
+    // 3GPP's thumbnail: version and flags, a format, the picture.
+    const Bytes thmb = Cat({Box("ftyp", Cat({Text("3gp6"), U32(0)})),
+                            Box("moov", {FullBox("mvhd", 0, 0, Zeros(96)), Box("udta", {FullBox("thmb", 0, 0, Cat({Text("jpeg"), jpeg}))})})});
     const Bytes heif = Heif(), heifV0 = Heif(0);
 
     struct Case {
@@ -109,6 +114,7 @@ TEST(Picture, BoxesThatHoldOne) {
          Cover(PictureKind::Png, Find(implicitPng, png), png.size())},
         {"an implicit cover of other bytes", implicitText, "data", 0, std::nullopt},
         {"a data box too short for its value", cutData, "data", 0, std::nullopt},
+        {"a 3GPP thumbnail", thmb, "thmb", 0, Cover(PictureKind::Jpeg, Find(thmb, jpeg), jpeg.size())},
         {"the primary image's infe", heif, "infe", 0, Item(1, "hvc1", 500)},
         {"a thumbnail", heif, "infe", 1, Item(2, "hvc1", 40, ItemRole::Thumbnail, 1)},
         {"an Exif item is no picture", heif, "infe", 2, std::nullopt},
