@@ -190,7 +190,8 @@ void PictureView::ShowSource(const QString& path, const std::optional<PictureSou
     source_ = source;
     ++generation_;
     if (watcher_) {
-        // Its result is for a selection gone; the decode finishes unseen.
+        // Its result is for a selection gone: a decode not yet started never starts, one under way finishes unseen.
+        watcher_->future().cancel();
         watcher_->disconnect(this);
         watcher_->deleteLater();
         watcher_ = nullptr;

@@ -1,7 +1,7 @@
 // libFuzzer target over the whole flow, in both views: open the bytes as a
-// file, click every node, select some of its lines and a byte, read a few
-// ranges and list the samples; then switch the full view back to the classic
-// one, which reopens the file and clicks the same box there.
+// file, click every node (and find its picture), select some of its lines and
+// a byte, read a few ranges and list the samples; then switch the full view
+// back to the classic one, which reopens the file and clicks the same box there.
 // Build with clang and -DKESTROVA_FUZZ=ON.
 
 #include <cstddef>
@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "shell/Document.h"
+#include "shell/Picture.h"
 #include "shell/StreamSamples.h"
 
 namespace {
@@ -24,6 +25,7 @@ void ClickEverything(kestrova::Document& doc) {
     const std::size_t nodes = doc.Tree().Count();
     for (std::size_t i = 0; i < nodes && i < kMaxClicks; ++i) {
         doc.TreeView1Click(static_cast<std::int64_t>(i));
+        (void)kestrova::PictureOfSelection(doc);
         // Lighting a line may dump again from where its bytes are.
         const std::size_t lines = doc.BoxDescriptionPane().Lines().size();
         for (std::size_t line = 4; line < lines && line < 64; line += 7) doc.SelectLine(static_cast<std::int64_t>(line));
