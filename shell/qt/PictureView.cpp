@@ -12,7 +12,9 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace kestrova {
 namespace {
@@ -100,6 +102,26 @@ using HeifPtr = std::unique_ptr<T, HeifDeleter>;
 
 QString HeifMessage(const heif_error& e) { return QString::fromUtf8(e.message ? e.message : "unknown error"); }
 
+// The handle of a top-level image, or of a thumbnail of one (whose alpha plane is reached through it).
+heif_error HandleOf(heif_context* context, heif_item_id id, heif_image_handle** out) {
+    const heif_error e = heif_context_get_image_handle(context, id, out);
+    if (e.code == heif_error_Ok) return e;
+    const int count = heif_context_get_number_of_top_level_images(context);
+    std::vector<heif_item_id> images(static_cast<std::size_t>(std::max(count, 0)));
+    heif_context_get_list_of_top_level_image_IDs(context, images.data(), count);
+    for (const heif_item_id image : images) {
+        heif_image_handle* raw = nullptr;
+        if (heif_context_get_image_handle(context, image, &raw).code != heif_error_Ok) continue;
+        const HeifPtr<heif_image_handle> top(raw);
+        const int n = heif_image_handle_get_number_of_thumbnails(top.get());
+        std::vector<heif_item_id> thumbnails(static_cast<std::size_t>(std::max(n, 0)));
+        heif_image_handle_get_list_of_thumbnail_IDs(top.get(), thumbnails.data(), n);
+        if (std::find(thumbnails.begin(), thumbnails.end(), id) != thumbnails.end())
+            return heif_image_handle_get_thumbnail(top.get(), id, out);
+    }
+    return e;
+}
+
 DecodedPicture DecodeWithLibheif(const QString& path, const PictureSource& p) {
     const QString failed = QStringLiteral("The ") + NameOf(p) + QStringLiteral(" cannot be decoded: ");
     if (p.role == ItemRole::Input)
@@ -111,10 +133,10 @@ DecodedPicture DecodeWithLibheif(const QString& path, const PictureSource& p) {
     if (e.code != heif_error_Ok) return Refused(failed + HeifMessage(e));
     heif_image_handle* raw = nullptr;
     if (p.role == ItemRole::Image) {
-        e = heif_context_get_image_handle(context.get(), p.itemId, &raw);
+        e = HandleOf(context.get(), p.itemId, &raw);
     } else {
         heif_image_handle* owner = nullptr;
-        e = heif_context_get_image_handle(context.get(), p.ownerId, &owner);
+        e = HandleOf(context.get(), p.ownerId, &owner);
         const HeifPtr<heif_image_handle> ownerHandle(owner);
         if (e.code == heif_error_Ok)
             e = p.role == ItemRole::Thumbnail ? heif_image_handle_get_thumbnail(owner, p.itemId, &raw)
