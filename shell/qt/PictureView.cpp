@@ -158,7 +158,7 @@ DecodedPicture DecodeWithLibheif(const QString& path, const PictureSource& p) {
         e = heif_decode_image(handle.get(), &decoded, heif_colorspace_monochrome, heif_chroma_monochrome, nullptr);
         gray = true;
     }
-    const HeifPtr<heif_image> image(decoded);
+    HeifPtr<heif_image> image(decoded);
     if (e.code != heif_error_Ok || !image) return Refused(failed + HeifMessage(e));
     const heif_channel channel = gray ? heif_channel_Y : heif_channel_interleaved;
     int stride = 0;
@@ -166,9 +166,11 @@ DecodedPicture DecodeWithLibheif(const QString& path, const PictureSource& p) {
     const int iw = heif_image_get_width(image.get(), channel), ih = heif_image_get_height(image.get(), channel);
     if (plane == nullptr || iw <= 0 || ih <= 0) return Refused(failed + QStringLiteral("libheif gave no pixels"));
     DecodedPicture d;
-    // libheif owns the plane; the copy outlives it.
-    d.image = QImage(plane, iw, ih, stride, gray ? QImage::Format_Grayscale8 : QImage::Format_RGBA8888).copy();
+    // The QImage keeps libheif's pixels rather than a copy (400 MB at the pixel limit), and releases them when it goes.
+    d.image = QImage(plane, iw, ih, stride, gray ? QImage::Format_Grayscale8 : QImage::Format_RGBA8888,
+                     [](void* held) { heif_image_release(static_cast<heif_image*>(held)); }, image.get());
     if (d.image.isNull()) return Refused(failed + QStringLiteral("out of memory"));
+    image.release();
     Finish(d, p, d.image);
     return d;
 }
