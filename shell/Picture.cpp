@@ -127,6 +127,16 @@ std::optional<PictureSource> PictureOfItem(const FullParse& parse, FileSource& f
     if (!id) id = items.primary;
     const full::MetaItem* item = id ? items.Find(*id) : nullptr;
     if (item == nullptr || !IsImageItemType(item->type)) return std::nullopt;
+    // libheif here has no JPEG decoder; a JPEG item in one piece is a JPEG as Qt reads one.
+    if (item->type == Fourcc("jpeg") && item->extents.size() == 1) {
+        const full::ItemBytes bytes = full::ReadItemBytes(file, parse, items, *item, 1);
+        if (!bytes.outside && bytes.pieces.size() == 1) {
+            PictureSource p;
+            p.offset = bytes.pieces.front().offset;
+            p.length = bytes.total;
+            return p;
+        }
+    }
     PictureSource p;
     p.kind = PictureKind::HeifItem;
     p.itemId = item->id;

@@ -28,21 +28,21 @@ Bytes Infe(std::uint8_t version, std::uint32_t id, const std::string& type) {
 }
 
 // An image file: item 1 the primary image, 2 its thumbnail, 3 Exif, 4 a grid
-// of 5 and 6, 7 an alpha plane of 1. The iloc places 1 and 2 in the mdat
-// (file offsets 0 to 539), and 3 past the end of the file.
+// of 5 and 6, 7 an alpha plane of 1, 8 a JPEG. The iloc places 1, 2 and 8 in
+// the file (offsets 0 to 559), and 3 past its end.
 Bytes Heif(std::uint8_t ilocVersion = 1) {
-    const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(7), Infe(2, 1, "hvc1"), Infe(2, 2, "hvc1"), Infe(2, 3, "Exif"),
+    const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(8), Infe(2, 1, "hvc1"), Infe(2, 2, "hvc1"), Infe(2, 3, "Exif"),
                                                   Infe(2, 4, "grid"), Infe(3, 5, "av01"), Infe(2, 6, "av01"),
-                                                  Infe(2, 7, "hvc1")}));
+                                                  Infe(2, 7, "hvc1"), Infe(2, 8, "jpeg")}));
     const Bytes iref = FullBox("iref", 0, 0, Cat({Box("thmb", Cat({U16(2), U16(1), U16(1)})),
                                                   Box("dimg", Cat({U16(4), U16(2), U16(5), U16(6)})),
                                                   Box("auxl", Cat({U16(7), U16(1), U16(1)}))}));
     // Item 1: two extents, 300 and 200 bytes; item 2: one of 40 (4-byte offsets and lengths, no base).
     const Bytes method = ilocVersion >= 1 ? U16(0) : Bytes{};
     const Bytes iloc = FullBox("iloc", ilocVersion, 0,
-                               Cat({U8(0x44), U8(0x00), U16(3), U16(1), method, U16(0), U16(2), U32(0), U32(300), U32(300),
+                               Cat({U8(0x44), U8(0x00), U16(4), U16(1), method, U16(0), U16(2), U32(0), U32(300), U32(300),
                                     U32(200), U16(2), method, U16(0), U16(1), U32(500), U32(40), U16(3), method, U16(0),
-                                    U16(1), U32(5000), U32(10)}));
+                                    U16(1), U32(5000), U32(10), U16(8), method, U16(0), U16(1), U32(540), U32(20)}));
     const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("pict"), Zeros(12), U8(0)}));
     return Cat({Box("ftyp", Cat({Text("heic"), U32(0), Text("mif1")})),
                 FullBox("meta", 0, 0, Cat({hdlr, FullBox("pitm", 0, 0, U16(1)), iinf, iref, iloc})), Box("mdat", Zeros(600))});
@@ -121,6 +121,7 @@ TEST(Picture, BoxesThatHoldOne) {
         {"a grid, not in the iloc", heif, "infe", 3, Item(4, "grid", 0)},
         {"a grid's tile, infe version 3", heif, "infe", 4, Item(5, "av01", 0, ItemRole::Input, 4)},
         {"an alpha plane", heif, "infe", 6, Item(7, "hvc1", 0, ItemRole::Auxiliary, 1)},
+        {"a JPEG item is read as a JPEG", heif, "infe", 7, Cover(PictureKind::Jpeg, 540, 20)},
         {"the file's meta stands for its primary item", heif, "meta", 0, Item(1, "hvc1", 500)},
         {"iloc version 0", heifV0, "infe", 1, Item(2, "hvc1", 40, ItemRole::Thumbnail, 1)},
         {"the iloc itself", heif, "iloc", 0, std::nullopt},
