@@ -31,6 +31,9 @@ namespace {
 
 constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
 
+// An image file lists a few dozen items; past this many the summary counts them only.
+constexpr std::size_t kMaxSummaryItems = 10'000;
+
 // Tables of a two-hour file are a few MiB; the summary reads no more of one box than this.
 constexpr std::uint64_t kSummaryRead = 64 * 1024 * 1024;
 
@@ -799,7 +802,9 @@ void ReadChapters(Tree& tree, std::int32_t trak, std::uint32_t timescale, FileSo
 static void SummariseItems(Tree& tree, FileSource& file, const FullParse& parse, std::int32_t meta, FileSummary& s) {
     const MetaItems items = ReadMetaItems(file, parse, meta);
     s.primaryItem = items.primary;
+    s.itemCount = items.items.size();
     for (const MetaItem& m : items.items) {
+        if (s.items.size() == kMaxSummaryItems) break;
         ItemSummary& it = s.items.emplace_back();
         it.id = m.id;
         it.type = m.type;
@@ -859,9 +864,8 @@ static void SummariseItems(Tree& tree, FileSource& file, const FullParse& parse,
         }
     }
     const auto find = [&](std::uint32_t id) -> ItemSummary* {
-        for (ItemSummary& it : s.items)
-            if (it.id == id) return &it;
-        return nullptr;
+        const auto at = items.byId.find(id);
+        return at == items.byId.end() || at->second >= s.items.size() ? nullptr : &s.items[at->second];
     };
     for (const ItemReference& ref : items.references) {
         ItemSummary* from = find(ref.from);
@@ -1029,7 +1033,8 @@ void WriteSummaryLines(DocumentView& view, const FileSummary& s) {
 
     if (!s.items.empty()) {
         if (s.primaryItem) line("Primary item", std::to_string(*s.primaryItem));
-        line("Items", GroupedText(s.items.size(), rs));
+        line("Items", GroupedText(s.itemCount, rs) +
+                          (s.itemCount > s.items.size() ? " (the first " + GroupedText(s.items.size(), rs) + " are listed)" : ""));
     }
     const auto named = [](std::string_view name, std::uint32_t v) {
         return (name.empty() ? std::string("code") : std::string(name)) + " (" + std::to_string(v) + ")";

@@ -126,6 +126,7 @@ struct FileSummary {
     std::uint32_t chapterTrack = 0;
     std::optional<std::uint32_t> primaryItem;    // the top-level meta's pitm
     std::vector<ItemSummary> items;              // the top-level meta's items, in iinf's order
+    std::uint64_t itemCount = 0;                 // all of them; items holds the first 10,000
     std::vector<TrackSummary> tracks;
 };
 

@@ -77,13 +77,11 @@ void ReadIloc(const std::vector<std::uint8_t>& b, MetaItems& out) {
         const std::uint64_t base = read(baseBytes);
         const std::uint64_t extents = r.U16BE(pos);
         pos += 2;
-        MetaItem* item = nullptr;
-        for (MetaItem& m : out.items)
-            if (m.id == id && !m.located) item = &m;
-        if (item == nullptr) {
-            item = &out.items.emplace_back();
-            item->id = id;
-        }
+        MetaItem* item = &out.Add(id);
+        // A second entry for an item is read past, not joined to the first.
+        if (item->located) item = nullptr;
+        MetaItem ignored;
+        if (item == nullptr) item = &ignored;
         item->located = true;
         item->constructionMethod = method;
         item->baseOffset = base;
@@ -127,14 +125,8 @@ void ReadIpma(const std::vector<std::uint8_t>& b, MetaItems& out) {
             pos += wideIndex ? 2 : 1;
             properties.push_back({wideIndex ? v & 0x7FFF : v & 0x7F, (v >> (wideIndex ? 15 : 7)) != 0});
         }
-        MetaItem* item = nullptr;
-        for (MetaItem& m : out.items)
-            if (m.id == id) item = &m;
-        if (item == nullptr) {
-            item = &out.items.emplace_back();
-            item->id = id;
-        }
-        item->properties.insert(item->properties.end(), properties.begin(), properties.end());
+        MetaItem& item = out.Add(id);
+        item.properties.insert(item.properties.end(), properties.begin(), properties.end());
     }
 }
 
@@ -152,9 +144,14 @@ void EachInside(const FullParse& parse, std::int32_t parent, Fn fn) {
 }  // namespace
 
 const MetaItem* MetaItems::Find(std::uint32_t id) const {
-    for (const MetaItem& m : items)
-        if (m.id == id) return &m;
-    return nullptr;
+    const auto at = byId.find(id);
+    return at == byId.end() ? nullptr : &items[at->second];
+}
+
+MetaItem& MetaItems::Add(std::uint32_t id) {
+    const auto [at, added] = byId.emplace(id, items.size());
+    if (added) items.emplace_back().id = id;
+    return items[at->second];
 }
 
 std::int32_t MetaItems::PropertyRecord(std::uint32_t index) const {
@@ -172,7 +169,7 @@ MetaItems ReadMetaItems(FileSource& file, const FullParse& parse, std::int32_t m
         if (r.type != F("infe") || parentType(r) != F("iinf") || parse.records[static_cast<std::size_t>(r.parent)].parent != meta)
             return;
         MetaItem item = ReadInfe(Body(file, r, 4096));
-        if (out.Find(item.id) == nullptr) out.items.push_back(std::move(item));
+        if (out.Find(item.id) == nullptr) out.Add(item.id) = std::move(item);
     });
     std::int32_t iref = -1;
     bool wideReferences = false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/FileSource.h"
@@ -46,10 +47,13 @@ struct ItemReference {
 struct MetaItems {
     std::optional<std::uint32_t> primary;
     std::vector<MetaItem> items;
+    std::unordered_map<std::uint32_t, std::size_t> byId;  // index into items
     std::vector<ItemReference> references;
     std::vector<std::int32_t> properties;  // ipco's children, in order (index 1 is the first)
     std::int32_t idat = -1;
     const MetaItem* Find(std::uint32_t id) const;
+    // The item of this ID, added after the others when iinf does not list it.
+    MetaItem& Add(std::uint32_t id);
     // The record of the property an association points at; -1 when there is none.
     std::int32_t PropertyRecord(std::uint32_t index) const;
 };

@@ -263,5 +263,31 @@ TEST(FullItemBoxes, GridItemAndProperties) {
                                                           }));
 }
 
+TEST(FullItemBoxes, ManyItemsAreCountedNotAllListed) {
+    // 20,000 items, each with an iloc entry and an association: the summary lists the first 10,000.
+    constexpr std::uint32_t kItems = 20'000;
+    Bytes infes, locations, associations;
+    const auto append = [](Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); };
+    for (std::uint32_t id = 1; id <= kItems; ++id) {
+        const auto id16 = static_cast<std::uint16_t>(id);
+        append(infes, FullBox("infe", 2, 0, Cat({U16(id16), U16(0), Text("hvc1"), U8(0)})));
+        append(locations, Cat({U16(id16), U16(0), U16(1), U32(0), U32(1)}));
+        append(associations, Cat({U16(id16), U8(1), U8(0x81)}));
+    }
+    const Bytes file = Meta({FullBox("iinf", 0, 0, Cat({U16(static_cast<std::uint16_t>(kItems)), infes})),
+                             FullBox("iloc", 0, 0, Cat({U8(0x44), U8(0), U16(static_cast<std::uint16_t>(kItems)), locations})),
+                             Box("iprp", {Box("ipco", {FullBox("ispe", 0, 0, Cat({U32(16), U32(16)}))}),
+                                          FullBox("ipma", 0, 0, Cat({U32(kItems), associations}))})});
+    TempFile temp(file, "many.heic");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    ASSERT_NE(doc.Full(), nullptr);
+    EXPECT_EQ(doc.Full()->summary.items.size(), 10'000u);
+    EXPECT_EQ(doc.Full()->summary.items.back().width, std::optional<std::uint32_t>(16));
+    const auto& info = doc.FileInfoPane().Lines();
+    EXPECT_NE(std::find(info.begin(), info.end(), "Items               : 20,000 (the first 10,000 are listed)"), info.end());
+}
+
 }  // namespace
 }  // namespace kestrova::test
