@@ -3,7 +3,6 @@
 // the end come back short; callers read them through ByteReader as zeros.
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ public:
 
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
     std::uint64_t Size() const { return size_; }
 
     // Reads up to length bytes at offset into out (resized to what was read).
@@ -35,7 +34,7 @@ public:
 private:
     bool RawRead(std::uint64_t offset, std::uint8_t* dst, std::size_t n, std::size_t& got);
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> cache_;
     std::uint64_t cacheOffset_ = 0;

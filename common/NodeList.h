@@ -30,6 +30,7 @@ public:
         LastNode = static_cast<std::int32_t>(nodes_.size() - 1);
         return LastNode;
     }
+    void Reserve(std::size_t n) { nodes_.reserve(n); }
     const std::vector<TreeNode>& Nodes() const { return nodes_; }
     std::size_t Count() const { return nodes_.size(); }
 

@@ -8,12 +8,10 @@
 #include "common/Formatters.h"
 
 namespace kestrova {
-namespace {
+// Not anonymous: FragmentPlacer holds a Placer.
+namespace fragment_placing {
 
 constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
-
-// No moof is read whole past this; a larger one is a damaged size.
-constexpr std::uint64_t kMaxMoofRead = 64ull << 20;
 
 std::string N(std::uint64_t v) { return GroupedText(v, RegionalSettings{}); }
 
@@ -78,7 +76,7 @@ void TopLevelBoxes(FileSource& file, std::uint64_t fileSize, Visit visit) {
 }
 
 InheritedValue Inherit(const ByteReader& r, std::uint64_t pos, std::uint64_t absolute, InheritedValue::From from) {
-    return {r.U32BE(pos), absolute, from};
+    return {absolute, r.U32BE(pos), from};
 }
 
 struct TrackState {
@@ -106,15 +104,37 @@ public:
         t.totals.trackId = s.id;
     }
 
-    FragmentLayout Run() {
+    // The list's tracks are linked to the states once all starts are added.
+    void LinkList() {
         if (list_)
             for (SampleTrack& track : list_->tracks)
                 if (auto it = tracks_.find(track.id); it != tracks_.end()) it->second.list = &track;
-        TopLevelBoxes(file_, fileSize_, [&](const Box& b) {
-            if (b.type == F("moof")) Moof(b);
-            else if (b.type == F("sidx")) ++out_.sidxs;
-            return true;
-        });
+    }
+
+    void Reserve(std::uint64_t runs) { out_.runs.reserve(runs); }
+    void Sidx() { ++out_.sidxs; }
+
+    void Moof(const Box& moof) {
+        const std::uint64_t want = std::min(moof.BodyLength(), kMaxMoofRead);
+        file_.ReadAt(moof.Body(), want, data_);
+        Moof(moof, {data_.data(), data_.size()});
+    }
+
+    void Moof(const Box& moof, std::span<const std::uint8_t> body) {
+        ++out_.moofs;
+        std::uint64_t previousEnd = moof.offset;  // where a traf without a base of its own starts
+        bool first = true;
+        for (const Box& child : ChildBoxes(body, moof.Body(), 0, body.size())) {
+            if (child.type == F("moof")) {
+                Note("a moof inside the moof at offset " + N(moof.offset) + " is not read");
+            } else if (child.type == F("traf")) {
+                Traf(moof, child, body, first ? moof.offset : previousEnd, previousEnd);
+                first = false;
+            }
+        }
+    }
+
+    FragmentLayout Finish() {
         Overlaps();
         for (const std::uint32_t id : order_) out_.totals.push_back(tracks_[id].totals);
         std::sort(out_.totals.begin(), out_.totals.end(),
@@ -126,24 +146,6 @@ public:
 private:
     void Note(std::string text) {
         if (out_.notes.size() < 100) out_.notes.push_back(std::move(text));
-    }
-
-    void Moof(const Box& moof) {
-        ++out_.moofs;
-        std::vector<std::uint8_t> data;
-        const std::uint64_t want = std::min(moof.BodyLength(), kMaxMoofRead);
-        file_.ReadAt(moof.Body(), want, data);
-        const std::span<const std::uint8_t> body(data.data(), data.size());
-        std::uint64_t previousEnd = moof.offset;  // where a traf without a base of its own starts
-        bool first = true;
-        for (const Box& child : ChildBoxes(body, moof.Body(), 0, body.size())) {
-            if (child.type == F("moof")) {
-                Note("a moof inside the moof at offset " + N(moof.offset) + " is not read");
-            } else if (child.type == F("traf")) {
-                Traf(moof, child, body, first ? moof.offset : previousEnd, previousEnd);
-                first = false;
-            }
-        }
     }
 
     // implicitBase: where this traf's data starts without a base of its own;
@@ -375,6 +377,7 @@ private:
     std::uint64_t fileSize_;
     const MovieExtends& movie_;
     SampleList* list_;
+    std::vector<std::uint8_t> data_;
     std::unordered_map<std::uint32_t, TrackState> tracks_;
     std::vector<std::uint32_t> order_;
     std::unordered_map<std::uint32_t, std::string> missingDefaults_;
@@ -382,7 +385,9 @@ private:
     FragmentLayout out_;
 };
 
-}  // namespace
+}  // namespace fragment_placing
+
+using namespace fragment_placing;
 
 const TrackExtends* MovieExtends::Find(std::uint32_t trackId) const {
     for (const TrackExtends& t : trex)
@@ -455,11 +460,45 @@ MovieExtends ReadMovieExtends(FileSource& file, std::uint64_t fileSize, bool fro
 }
 
 FragmentLayout PlaceFragments(FileSource& file, std::uint64_t fileSize, const MovieExtends& movie,
-                              std::vector<TrackStart> starts, SampleList* list) {
+                              std::vector<TrackStart> starts, SampleList* list, const std::vector<TopLevelBox>* known) {
     Placer placer(file, fileSize, movie, list);
     for (const TrackStart& s : starts) placer.AddTrack(s);
-    return placer.Run();
+    placer.LinkList();
+    if (known) {
+        std::uint64_t moofs = 0;
+        for (const TopLevelBox& k : *known) moofs += k.type == F("moof");
+        placer.Reserve(moofs * 2);
+        for (const TopLevelBox& k : *known) {
+            if (k.type == F("sidx")) placer.Sidx();
+            if (k.type == F("moof")) placer.Moof({k.offset, k.header, k.extent, k.type});
+        }
+    } else {
+        TopLevelBoxes(file, fileSize, [&](const Box& b) {
+            if (b.type == F("moof")) placer.Moof(b);
+            else if (b.type == F("sidx")) placer.Sidx();
+            return true;
+        });
+    }
+    return placer.Finish();
 }
+
+FragmentPlacer::FragmentPlacer(FileSource& file, std::uint64_t fileSize, MovieExtends movie,
+                               const std::vector<TrackStart>& starts)
+    : movie_(std::move(movie)), placer_(std::make_unique<Placer>(file, fileSize, movie_, nullptr)) {
+    for (const TrackStart& s : starts) placer_->AddTrack(s);
+}
+
+FragmentPlacer::~FragmentPlacer() = default;
+
+void FragmentPlacer::Moof(const TopLevelBox& moof, std::span<const std::uint8_t> body) {
+    placer_->Moof({moof.offset, moof.header, moof.extent, moof.type}, body);
+}
+
+void FragmentPlacer::Sidx() { placer_->Sidx(); }
+
+void FragmentPlacer::Reserve(std::uint64_t runs) { placer_->Reserve(runs); }
+
+FragmentLayout FragmentPlacer::Finish() { return placer_->Finish(); }
 
 std::vector<TrackStart> StartsOf(const SampleList& list) {
     std::vector<TrackStart> starts;

@@ -5,7 +5,9 @@
 // and the full view's summary and trun lines share one reading.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,8 +19,8 @@ namespace kestrova {
 // A value a run sample takes when the trun does not give it, and where it was read.
 struct InheritedValue {
     enum class From : std::uint8_t { None, Tfhd, Trex, InitTrex, FirstSampleFlags };
-    std::uint32_t value = 0;
     std::uint64_t at = 0;  // absolute offset of its 4 bytes (in the initialisation segment for InitTrex)
+    std::uint32_t value = 0;
     From from = From::None;
     bool Known() const { return from != From::None; }
 };
@@ -89,12 +91,46 @@ struct FragmentLayout {
     const FragmentTotals* TotalsOf(std::uint32_t trackId) const;
 };
 
+// No moof is read whole past this; a larger one is a damaged size.
+inline constexpr std::uint64_t kMaxMoofRead = 64ull << 20;
+
+// The top-level boxes of a file as a walk found them, so that placing reads no headers.
+struct TopLevelBox {
+    std::uint64_t offset = 0;
+    std::uint64_t extent = 0;  // cut to the file
+    std::uint32_t type = 0;
+    std::uint8_t header = 8;
+};
+
+namespace fragment_placing {
+class Placer;
+}
+
+// Places the fragments as a walk meets them, moof by moof in file order, with
+// each moof's body as read; Finish gives what PlaceFragments would.
+class FragmentPlacer {
+public:
+    FragmentPlacer(FileSource& file, std::uint64_t fileSize, MovieExtends movie, const std::vector<TrackStart>& starts);
+    ~FragmentPlacer();
+    FragmentPlacer(const FragmentPlacer&) = delete;
+    FragmentPlacer& operator=(const FragmentPlacer&) = delete;
+    void Moof(const TopLevelBox& moof, std::span<const std::uint8_t> body);
+    void Sidx();
+    void Reserve(std::uint64_t runs);
+    FragmentLayout Finish();
+
+private:
+    MovieExtends movie_;
+    std::unique_ptr<fragment_placing::Placer> placer_;
+};
+
 // Places the samples of every moof of the file after starts. With list, the
 // samples are appended to the list's track of the same ID (the list's tracks
 // give the starts then); a track the movie does not have gets its own track
 // only when there is no movie box at all (a media segment read alone).
+// known, when given, stands for the file's top-level boxes.
 FragmentLayout PlaceFragments(FileSource& file, std::uint64_t fileSize, const MovieExtends& movie,
-                              std::vector<TrackStart> starts, SampleList* list);
+                              std::vector<TrackStart> starts, SampleList* list, const std::vector<TopLevelBox>* known = nullptr);
 
 // The starts of the tracks of a sample list built from the movie box.
 std::vector<TrackStart> StartsOf(const SampleList& list);

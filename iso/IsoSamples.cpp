@@ -1,6 +1,7 @@
 #include "iso/IsoSamples.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/ByteReader.h"
 #include "common/Formatters.h"
@@ -272,28 +273,30 @@ private:
 
 }  // namespace
 
-void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList& list) {
+void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList& list, const FragmentHints& hints) {
     const std::vector<TrackStart> starts = StartsOf(list);
     for (std::size_t i = 0; i < list.tracks.size(); ++i)
         list.tracks[i].movieSamples = static_cast<std::uint32_t>(starts[i].samples);
-    // A first pass counts the samples, so each track's list grows once.
-    const FragmentLayout counted = PlaceFragments(file, file.Size(), movie, starts, nullptr);
-    if (counted.moofs == 0) return;
+    // Counted first, so each track's list grows once.
+    std::optional<FragmentLayout> counted;
+    if (!hints.placed) counted = PlaceFragments(file, file.Size(), movie, starts, nullptr, hints.topLevel);
+    const FragmentLayout& totals = hints.placed ? *hints.placed : *counted;
+    if (totals.moofs == 0) return;
     for (SampleTrack& t : list.tracks)
-        if (const FragmentTotals* f = counted.TotalsOf(t.id))
+        if (const FragmentTotals* f = totals.TotalsOf(t.id))
             t.samples.reserve(t.samples.size() + std::min<std::uint64_t>(f->samples, kMaxListedSamples));
-    FragmentLayout layout = PlaceFragments(file, file.Size(), movie, starts, &list);
+    FragmentLayout layout = PlaceFragments(file, file.Size(), movie, starts, &list, hints.topLevel);
     for (std::string& note : layout.notes) list.notes.push_back(std::move(note));
 }
 
-SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse) {
+SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse, const FragmentHints& hints) {
     SampleList list;
     std::uint64_t budget = kMaxListedSamples;
     for (const IsoTrack& track : parse.tracks) {
         SampleTrack& out = list.tracks.emplace_back();
         TrackExpansion(file, parse, track, out, budget).Run();
     }
-    AddFragmentSamples(file, ReadMovieExtends(file, file.Size(), false), list);
+    AddFragmentSamples(file, ReadMovieExtends(file, file.Size(), false), list, hints);
     return list;
 }
 

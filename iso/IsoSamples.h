@@ -10,11 +10,17 @@
 
 namespace kestrova {
 
+// What an open already knows of the fragments, so that listing them reads less.
+struct FragmentHints {
+    const std::vector<TopLevelBox>* topLevel = nullptr;  // the file's top-level boxes
+    const FragmentLayout* placed = nullptr;              // their samples counted, for reserving the lists
+};
+
 // The movie box's samples, then those of every movie fragment of the file.
-SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse);
+SampleList BuildIsoSampleList(FileSource& file, const IsoParse& parse, const FragmentHints& hints = {});
 
 // Appends the samples of the file's movie fragments to list, whose tracks
 // come from movie (the file's own movie box or an initialisation segment's).
-void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList& list);
+void AddFragmentSamples(FileSource& file, const MovieExtends& movie, SampleList& list, const FragmentHints& hints = {});
 
 }  // namespace kestrova

@@ -136,11 +136,9 @@ void Document::OpenFile() {
             // A file only the full view opens is an ISO file all the same.
             fileKind_ = classicKind != 0 ? std::uint32_t{classicKind} : std::uint32_t{kFileKindIso};
             full_ = std::make_unique<full::FullParse>();
-            full::WalkFull(file, fileSize_, tree_, *full_);
-            full_->summary = full::BuildFileSummary(file, *full_);
             FileSource init;
             const bool withInit = !initPath_.empty() && init.Open(initPath_);
-            full::ReadFragments(file, *full_, withInit ? &init : nullptr);
+            full::ReadFullFile(file, tree_, *full_, withInit ? &init : nullptr);
             recordCount_ = static_cast<std::uint32_t>(full_->records.size());
             full::DisplayFullFileInfo(*this, *full_);
             if (full_->recordLimitReached) status_ += " - only the first 1,000,000 boxes are shown";

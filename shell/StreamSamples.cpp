@@ -6,7 +6,7 @@
 #include "iso/IsoSamples.h"
 #include "iso/full/FullParse.h"
 
-#include <unordered_map>
+#include <algorithm>
 
 namespace kestrova {
 
@@ -21,6 +21,11 @@ namespace {
 // the same file, and each track's table node becomes the full tree's node of
 // the same offset and type.
 std::optional<SampleList> FullViewSampleList(FileSource& file, const Document& doc) {
+    const full::FullParse& full = *doc.Full();
+    // The open placed every fragment already: its counts size the lists, and its top-level boxes spare the headers.
+    FragmentHints hints;
+    hints.topLevel = full.recordLimitReached ? nullptr : &full.topLevel;
+    hints.placed = &full.fragments;
     IsoParse parse;
     NodeList tree;
     tree.Reset(std::string());
@@ -32,22 +37,22 @@ std::optional<SampleList> FullViewSampleList(FileSource& file, const Document& d
         if (ParseIsoFile(init, init.Size(), tree, initParse) != 0) list = BuildIsoSampleList(init, initParse);
         for (SampleTrack& t : list.tracks) t.tableNode = -1;
         list.notes.clear();
-        AddFragmentSamples(file, ReadMovieExtends(init, init.Size(), true), list);
+        AddFragmentSamples(file, full.movie, list, hints);
         return list;
     }
     if (ParseIsoFile(file, doc.FileSize(), tree, parse) == 0) {
         // A media segment alone: its tracks are those its trafs name.
-        AddFragmentSamples(file, ReadMovieExtends(file, doc.FileSize(), false), list);
+        AddFragmentSamples(file, full.movie, list, hints);
         return list;
     }
-    list = BuildIsoSampleList(file, parse);
-    std::unordered_map<std::uint64_t, std::int64_t> nodeAt;
-    for (const full::FullRecord& r : doc.Full()->records) nodeAt.emplace(r.offset, std::int64_t{r.index} + 1);
+    list = BuildIsoSampleList(file, parse, hints);
     for (SampleTrack& track : list.tracks) {
         if (track.tableNode < 1) continue;
-        const BoxRecord& table = parse.records[static_cast<std::size_t>(track.tableNode - 1)];
-        const auto it = nodeAt.find(table.offset);
-        track.tableNode = it == nodeAt.end() ? -1 : it->second;
+        const std::uint64_t offset = parse.records[static_cast<std::size_t>(track.tableNode - 1)].offset;
+        // The first record at that offset, as a map of offsets would keep.
+        const auto it = std::find_if(full.records.begin(), full.records.end(),
+                                     [&](const full::FullRecord& r) { return r.offset == offset; });
+        track.tableNode = it == full.records.end() ? -1 : std::int64_t{it->index} + 1;
     }
     return list;
 }

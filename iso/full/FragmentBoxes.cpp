@@ -321,7 +321,7 @@ void DescribeTrun(Fields& f, const BoxContext& ctx) {
         const std::uint64_t at = f.Pos();
         SampleFlags(f, "first_sample_flags");
         if (!f.Cut())
-            firstFlags = InheritedValue{static_cast<std::uint32_t>(f.Peek(at, 4)), f.Range(at, 4).offset,
+            firstFlags = InheritedValue{f.Range(at, 4).offset, static_cast<std::uint32_t>(f.Peek(at, 4)),
                                         InheritedValue::From::FirstSampleFlags};
     }
     if (!count || f.Cut()) return;

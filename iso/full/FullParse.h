@@ -101,6 +101,7 @@ struct FullParse {
     MovieExtends movie;        // the defaults of the fragments (the file's own, or its initialisation segment's)
     FragmentLayout fragments;  // every track run placed, for the trun lines
     bool withInit = false;     // movie came from an initialisation segment
+    std::vector<TopLevelBox> topLevel;  // the walk's top-level boxes
     std::vector<SeigGroups> seig;
     std::vector<std::pair<std::int32_t, std::uint32_t>> trafTracks;  // traf record, its tfhd's track_ID
     std::vector<std::pair<std::int32_t, std::vector<std::string>>> keys;  // meta record, its keys box's names
@@ -174,13 +175,22 @@ inline constexpr int kMaxDepth = 64;
 // Whether the full view opens the file as ISO (the classic scan aside): its
 // first box has a known top-level type and a sane size.
 bool LooksLikeIsoStart(FileSource& file, std::uint64_t fileSize);
-// Walks the whole file; adds one node per box under the root node already in tree.
-void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse);
+// Told of each top-level moof while the walk holds its body, so that placing
+// the fragments needs no second reading of the file.
+class MoofSink {
+public:
+    virtual ~MoofSink() = default;
+    virtual void Moof(const TopLevelBox& moof, std::span<const std::uint8_t> body) = 0;
+};
 
-// Places the movie fragments' samples and adds them to the summary. With init
-// (an initialisation segment), its movie gives the tracks, defaults and
-// timescales of a segment that has none of its own.
-void ReadFragments(FileSource& file, FullParse& parse, FileSource* init);
+// Walks the whole file; adds one node per box under the root node already in tree.
+void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse, MoofSink* moofs = nullptr);
+
+// The open of the full view: the walk, the summary, and the movie fragments'
+// samples placed and added to the summary. With init (an initialisation
+// segment), its movie gives the tracks, defaults and timescales of a segment
+// that has none of its own.
+void ReadFullFile(FileSource& file, NodeList& tree, FullParse& parse, FileSource* init);
 
 // The description of the box of this node (1 or more), read from the file.
 void DescribeFullBox(DocumentView& view, FileSource& file, const FullParse& parse, std::int64_t nodeIndex);

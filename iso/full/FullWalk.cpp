@@ -10,6 +10,7 @@
 #include "common/Formatters.h"
 #include "common/TextBytes.h"
 #include "common/Limits.h"
+#include "common/MapAhead.h"
 #include "iso/full/FullParse.h"
 
 namespace kestrova::full {
@@ -21,7 +22,7 @@ constexpr std::uint32_t kTrak = Fourcc("trak"), kTkhd = Fourcc("tkhd"), kMdhd = 
                         kTfhd = Fourcc("tfhd"), kTraf = Fourcc("traf"), kSgpd = Fourcc("sgpd"),
                         kSbgp = Fourcc("sbgp"), kStbl = Fourcc("stbl"), kSchi = Fourcc("schi"),
                         kTenc = Fourcc("tenc"), kUuid = Fourcc("uuid"), kSeig = Fourcc("seig"),
-                        kKeys = Fourcc("keys"), kIinf = Fourcc("iinf");
+                        kKeys = Fourcc("keys"), kIinf = Fourcc("iinf"), kMoof = Fourcc("moof");
 
 bool IsPrintableType(std::uint32_t type) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -76,8 +77,8 @@ std::uint64_t ChildStart(EntryLayout layout) {
 
 class Walker {
 public:
-    Walker(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse)
-        : file_(file), fileSize_(fileSize), tree_(tree), parse_(parse) {}
+    Walker(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse, MoofSink* moofs)
+        : file_(file), fileSize_(fileSize), tree_(tree), parse_(parse), moofs_(moofs) {}
 
     void Walk() { WalkLevel(0, fileSize_, -1, tree_.LastNode, 0, -1); }
 
@@ -125,9 +126,12 @@ private:
             if (rule == nullptr && parentType == kStsd) rule = EntryRuleByHandler(rec.track);
             rec.rule = RuleIndex(rule);
             parse_.records.push_back(rec);
+            MapAheadOf(parse_.records);
+            MapAheadOf(tree_.Nodes());
             TakeContext(Record(rec.index));
             const std::int32_t node = tree_.Add(FourccText(rec.type), parentNode);
 
+            if (depth == 0 && sane) KeepTopLevel(Record(rec.index));
             if (sane && rule != nullptr) Enter(rec.index, *rule, node, depth);
             if (!sane || rec.cutByParent) return;
             pos += rec.extent;
@@ -135,6 +139,16 @@ private:
     }
 
     FullRecord& Record(std::int32_t i) { return parse_.records[static_cast<std::size_t>(i)]; }
+
+    // A moof's body is in the window its header was just read through, so
+    // handing it over costs no read.
+    void KeepTopLevel(const FullRecord& rec) {
+        const TopLevelBox& box =
+            parse_.topLevel.emplace_back(TopLevelBox{rec.offset, rec.extent, rec.type, rec.headerSize});
+        if (rec.type != kMoof || moofs_ == nullptr) return;
+        file_.ReadAt(rec.BodyOffset(), std::min(rec.BodyLength(), kMaxMoofRead), big_);
+        moofs_->Moof(box, {big_.data(), big_.size()});
+    }
 
     const BoxRule* EntryRuleByHandler(std::int32_t track) {
         if (track < 0) return nullptr;
@@ -336,6 +350,7 @@ private:
     std::uint64_t fileSize_;
     NodeList& tree_;
     FullParse& parse_;
+    MoofSink* moofs_;
     bool stopped_ = false;
     std::uint8_t stsdVersion_ = 0;
     std::array<std::uint8_t, 64> small_{};
@@ -357,9 +372,14 @@ bool LooksLikeIsoStart(FileSource& file, std::uint64_t fileSize) {
     return h.size >= 8 && h.size <= fileSize;
 }
 
-void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse) {
+void WalkFull(FileSource& file, std::uint64_t fileSize, NodeList& tree, FullParse& parse, MoofSink* moofs) {
     parse.fileSize = fileSize;
-    Walker(file, fileSize, tree, parse).Walk();
+    // Growing by copies touches every page of the tables again; a generous
+    // guess costs only address space, as pages nobody writes are never mapped.
+    const std::size_t guess = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize / 512 + 256, kMaxRecords + 1));
+    parse.records.reserve(guess);
+    tree.Reserve(tree.Count() + guess);
+    Walker(file, fileSize, tree, parse, moofs).Walk();
 }
 
 }  // namespace kestrova::full

@@ -311,6 +311,81 @@ TEST(FragmentSamples, BaseOffsetsTimesAndWhatCannotBePlaced) {
     }
 }
 
+// The full view places the fragments while it walks, on the movie seen
+// before the first moof; whatever the movie turns out to be, the layout is
+// the one a reading of the moofs after the walk gives.
+TEST(FragmentSamples, PlacingDuringTheWalkMatchesAPlacingAfterIt) {
+    const TrackDef v{1, 1000, std::array<std::uint32_t, 3>{40, 10, 0x10000}};
+    // A movie whose track already holds three samples of 10 bytes and 40 ticks.
+    const auto moovWithSamples = [&](std::uint32_t chunkOffset) {
+        const Bytes stbl = Box("stbl", {FullBox("stsd", 0, 0, Cat({U32(1), Box("avc1", Zeros(78))})),
+                                        FullBox("stts", 0, 0, Cat({U32(1), U32(3), U32(40)})),
+                                        FullBox("stsc", 0, 0, Cat({U32(1), U32(1), U32(3), U32(1)})),
+                                        FullBox("stsz", 0, 0, Cat({U32(10), U32(3)})),
+                                        FullBox("stco", 0, 0, Cat({U32(1), U32(chunkOffset)}))});
+        const Bytes trak = Box("trak", {FullBox("tkhd", 0, 3, Cat({U32(0), U32(0), U32(1), Zeros(68)})),
+                                        Box("mdia", {FullBox("mdhd", 0, 0, Cat({U32(0), U32(0), U32(1000), U32(0), U16(0x55C4), U16(0)})),
+                                                     FullBox("hdlr", 0, 0, Cat({U32(0), Text("vide"), Zeros(12), U8(0)})),
+                                                     Box("minf", {stbl})})});
+        return Box("moov", {FullBox("mvhd", 0, 0, Cat({U32(0), U32(0), U32(1000), U32(0), Zeros(80)})), trak,
+                            Box("mvex", {FullBox("trex", 0, 0, Cat({U32(1), U32(1), U32(40), U32(10), U32(0x10000)}))})});
+    };
+    // A moof of two samples in track 1, its data right after it; tfdt when given.
+    const auto fragment = [&](std::uint64_t at, std::optional<std::uint32_t> tfdt) {
+        return Cat({Placed(at, [&](std::uint64_t, std::uint64_t size) {
+                        Bytes traf = Tfhd(0x20000, 1);
+                        if (tfdt) traf = Cat({traf, FullBox("tfdt", 0, 0, U32(*tfdt))});
+                        traf = Cat({traf, FullBox("trun", 0, 1, Cat({U32(2), U32(static_cast<std::uint32_t>(size + 8))}))});
+                        return Box("moof", {FullBox("mfhd", 0, 0, U32(1)), Box("traf", traf)});
+                    }),
+                    Mdat(20)});
+    };
+    const Bytes empty = Cat({kFtyp, Moov({v})});
+    const Bytes withSamples = Cat({kFtyp, moovWithSamples(0)});
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::uint64_t movieSamples;  // in the movie's own tables
+    };
+    const std::vector<Case> files = {
+        {"an empty movie", Cat({empty, fragment(empty.size(), 0), fragment(empty.size() + 100, std::nullopt)}), 0},
+        {"a movie with samples of its own, fragments without tfdt",
+         Cat({withSamples, fragment(withSamples.size(), std::nullopt), Mdat(30)}), 3},
+        {"a movie with samples of its own, fragments with tfdt",
+         Cat({withSamples, fragment(withSamples.size(), 120), Mdat(30)}), 3},
+        {"the movie after the fragments", Cat({kFtyp, fragment(kFtyp.size(), std::nullopt), Moov({v})}), 0},
+        {"a media segment without a movie", Cat({Box("styp", Cat({Text("msdh"), U32(0)})), fragment(16, 0)}), 0},
+    };
+    const auto runText = [](const PlacedRun& r) {
+        return std::to_string(r.trackId) + " trun@" + std::to_string(r.trunOffset) + " data@" + std::to_string(r.dataStart) +
+               " dts " + std::to_string(r.dtsStart) + " #" + std::to_string(r.firstNumber) + " x" + std::to_string(r.count) +
+               " start " + std::to_string(static_cast<int>(r.start));
+    };
+    for (const auto& [name, bytes, movieSamples] : files) {
+        const auto o = Open(bytes, ViewKind::Full);
+        const full::FullParse* parse = o->doc.Full();
+        ASSERT_NE(parse, nullptr) << name;
+        FileSource file(o->file->Path());
+        const MovieExtends movie = ReadMovieExtends(file, file.Size(), false);
+        std::vector<TrackStart> starts;
+        for (const full::TrackSummary& t : parse->summary.tracks)
+            starts.push_back({t.trackId, t.timescale, t.tableDuration, movieSamples});
+        const FragmentLayout after = PlaceFragments(file, file.Size(), movie, starts, nullptr);
+        std::vector<std::string> want, got;
+        for (const PlacedRun& r : after.runs) want.push_back(runText(r));
+        for (const PlacedRun& r : parse->fragments.runs) got.push_back(runText(r));
+        EXPECT_FALSE(want.empty()) << name;
+        EXPECT_EQ(got, want) << name;
+        EXPECT_EQ(parse->fragments.notes, after.notes) << name;
+        ASSERT_EQ(parse->fragments.totals.size(), after.totals.size()) << name;
+        for (std::size_t i = 0; i < after.totals.size(); ++i) {
+            EXPECT_EQ(parse->fragments.totals[i].samples, after.totals[i].samples) << name;
+            EXPECT_EQ(parse->fragments.totals[i].duration, after.totals[i].duration) << name;
+        }
+        EXPECT_EQ(parse->fragments.moofs, after.moofs) << name;
+    }
+}
+
 }  // namespace
 }  // namespace kestrova
 
