@@ -11,6 +11,7 @@
 
 #include "FullCaseFixtures.h"
 #include "iso/DisplayParseIso.h"
+#include "tools/DumpState.h"
 #include "support/RangeChecker.h"
 
 namespace kestrova::test {
@@ -261,6 +262,15 @@ TEST(FullItemBoxes, GridItemAndProperties) {
                                                               "Content type        : application/rdf+xml (XMP)",
                                                               "Bytes               : 48",
                                                           }));
+    // kestrova-dump's items hold the same, every key present.
+    const nlohmann::ordered_json items = ItemsJson(doc);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].dump(), R"({"item_id":1,"item_type":"grid","item_name":null,"content_type":null,"primary":true,)"
+                               R"("hidden":false,"width":128,"height":64,"rotation":90,"mirror_axis":null,"bit_depths":null,)"
+                               R"("color_primaries":null,"transfer":null,"matrix":null,"full_range":null,"grid_rows":1,)"
+                               R"("grid_columns":2,"tiles":[2,3],"thumbnails":[],"auxiliary_images":[],"thumbnail_of":null,)"
+                               R"("auxiliary_of":null,"aux_type":null,"describes":[],"bytes":8})");
+    EXPECT_EQ(items[2]["content_type"], "application/rdf+xml");
 }
 
 TEST(FullItemBoxes, ManyItemsAreCountedNotAllListed) {
