@@ -273,6 +273,41 @@ TEST(FullItemBoxes, GridItemAndProperties) {
     EXPECT_EQ(items[2]["content_type"], "application/rdf+xml");
 }
 
+TEST(FullItemBoxes, SummaryOfColourAndAlpha) {
+    // Item 1 with an nclx colour; item 2 its alpha plane (auxl), with an ICC profile.
+    const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(2), FullBox("infe", 2, 0, Cat({U16(1), U16(0), Text("av01"), U8(0)})),
+                                                  FullBox("infe", 2, 1, Cat({U16(2), U16(0), Text("av01"), U8(0)}))}));
+    const Bytes ipco = Box("ipco", {Box("colr", Cat({Text("nclx"), U16(1), U16(13), U16(6), U8(0x80)})),
+                                    FullBox("auxC", 0, 0, Cat({Text("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha"), U8(0)})),
+                                    Box("colr", Cat({Text("prof"), Zeros(10)}))});
+    const Bytes ipma = FullBox("ipma", 0, 0, Cat({U32(2), U16(1), U8(1), U8(0x81), U16(2), U8(2), U8(0x82), U8(0x03)}));
+    const Bytes file = Meta({FullBox("pitm", 0, 0, U16(1)), iinf, FullBox("iref", 0, 0, Box("auxl", Cat({U16(2), U16(1), U16(1)}))),
+                             Box("iprp", {ipco, ipma})});
+    TempFile temp(file, "alpha.avif");
+    Document doc;
+    doc.SetView(ViewKind::Full);
+    doc.OpenFile(temp.Path());
+    const std::vector<std::string>& info = doc.FileInfoPane().Lines();
+    const auto from = std::find(info.begin(), info.end(), "[Item 1: av01, primary]");
+    ASSERT_NE(from, info.end());
+    EXPECT_EQ(std::vector<std::string>(from, info.end()), (std::vector<std::string>{
+                                                              "[Item 1: av01, primary]",
+                                                              "Type                : AV1 image",
+                                                              "Colour primaries    : BT.709 (1)",
+                                                              "Transfer            : IEC 61966-2-1 (sRGB, sYCC) (13)",
+                                                              "Matrix              : BT.601 525 (SMPTE ST 170) (6)",
+                                                              "Range               : full",
+                                                              "Auxiliary images    : item 2",
+                                                              "Bytes               : not located (no iloc entry, or outside the file)",
+                                                              kDescriptionSeparator,
+                                                              "[Item 2: av01, hidden]",
+                                                              "Type                : AV1 image",
+                                                              "Colour              : ICC profile (prof), 10 bytes",
+                                                              "Auxiliary image of  : item 1 (alpha)",
+                                                              "Bytes               : not located (no iloc entry, or outside the file)",
+                                                          }));
+}
+
 TEST(FullItemBoxes, ManyItemsAreCountedNotAllListed) {
     // 20,000 items, each with an iloc entry and an association: the summary lists the first 10,000.
     constexpr std::uint32_t kItems = 20'000;
