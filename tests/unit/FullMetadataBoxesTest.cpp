@@ -305,6 +305,9 @@ TEST(FullMetadataBoxes, Id3TagsAndThumbnail) {
     const Bytes hdlr = FullBox("hdlr", 0, 0, Cat({U32(0), Text("ID32"), Zeros(12), U8(0)}));
     const Bytes tagged = Top(FullBox("meta", 0, 0, Cat({hdlr, FullBox("ID32", 0, 0, Cat({U16(0x15C7), id3}))})));
     const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0xFF, 0xD9};
+    // ID3v2.3: frame sizes are plain numbers; an ISO-8859-1 album.
+    const Bytes v23 = Cat({Text("ID3"), U8(3), U8(0), U8(0), U32(15), frame("TALB", {0, 'C', 'a', 'f', 0xE9})});
+    const Bytes tagged23 = Top(FullBox("meta", 0, 0, Cat({hdlr, FullBox("ID32", 0, 0, Cat({U16(0x15C7), v23}))})));
     Expect({
         {{"ID32", tagged, "ID32", {
              {"version               : 0 (0000)", R(65, 1)},
@@ -341,6 +344,23 @@ TEST(FullMetadataBoxes, Id3TagsAndThumbnail) {
              {"flags                 : 0 (000000)", R(136, 2)},
              {"frame data            : 61 00 62", R(138, 3)},
              {"padding               : = 4 bytes", R(141, 4)},
+         }}},
+        {{"ID32 with ID3v2.3", tagged23, "ID32", {
+             {"version               : 0 (0000)", R(65, 1)},
+             {"flags                 : 0 (00000000)", R(66, 3)},
+             {"language              : 5,575 (0X15C7) eng", R(69, 2)},
+             {"ID3v2 file identifier : \"ID3\"", R(71, 3)},
+             {"ID3v2 version         : 3 (0X03) (ID3v2.3)", R(74, 1)},
+             {"ID3v2 revision        : 0 (0000)", R(75, 1)},
+             {"ID3v2 flags           : 0 (0000)", R(76, 1)},
+             {"ID3v2 size            : 15 (0X0000000F)", R(77, 4)},
+             {"tag size              : = 15 bytes after the header (syncsafe)", R(77, 4)},
+             {"frame #1", {}},
+             {"frame ID              : \"TALB\" (album)", R(81, 4)},
+             {"size                  : 5 (0X00000005)", R(85, 4)},
+             {"flags                 : 0 (000000)", R(89, 2)},
+             {"text encoding         : 0 (0000) ISO-8859-1", R(91, 1)},
+             {"information           : \"Caf\xC3\xA9\"", R(92, 4)},
          }}},
         {{"3GPP thumbnail", Top(Box("moov", {Box("udta", {FullBox("thmb", 0, 0, Cat({U32(1), jpeg}))})})), "thmb", {
              {"version : 0 (0000)", R(36, 1)},
