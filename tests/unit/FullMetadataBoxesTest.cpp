@@ -286,6 +286,12 @@ TEST(FullMetadataBoxes, ChaptersAndXmp) {
              {"    <rdf/>", R(40, 9)},
              {"   </x:xmpmeta>", R(49, 12)},
          }}},
+        {{"XMP in its uuid", Top(Box("uuid", Cat({{0xBE, 0x7A, 0xCF, 0xCB, 0x97, 0xA9, 0x42, 0xE8, 0x9C, 0x71, 0x99, 0x94, 0x91, 0xE3, 0xAF, 0xAC},
+                                                   Text("<a/>\n<b/>")}))), "uuid", {
+             {"usertype : BE 7A CF CB 97 A9 42 E8 9C 71 99 94 91 E3 AF AC BE7ACFCB-97A9-42E8-9C71-999491E3AFAC (XMP metadata)", R(20, 16)},
+             {"   <a/>", R(36, 5)},
+             {"   <b/>", R(41, 4)},
+         }}},
         {{"xml in a meta", Top(FullBox("meta", 0, 0, Cat({FullBox("hdlr", 0, 0, Cat({U32(0), Text("mdir"), Zeros(12), U8(0)})), FullBox("xml ", 0, 0, Text("<a/>\n"))}))), "xml ", {
              {"version : 0 (0000)", R(65, 1)},
              {"flags   : 0 (00000000)", R(66, 3)},
