@@ -14,7 +14,7 @@ constexpr std::size_t kCacheBlock = 64 * 1024;
 // After a jump (past a large box) the window starts small: a header or a
 // small box is all that is read there, and a fragmented file has thousands
 // of such jumps. Reads that go on right after it double it again.
-constexpr std::size_t kFirstBlock = 4 * 1024;
+constexpr std::size_t kFirstBlock = 2 * 1024;
 // A read this close past the window's end still counts as going on.
 constexpr std::size_t kNearby = 256;
 }

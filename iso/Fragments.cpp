@@ -6,6 +6,7 @@
 
 #include "common/ByteReader.h"
 #include "common/Formatters.h"
+#include "common/MapAhead.h"
 
 namespace kestrova {
 // Not anonymous: FragmentPlacer holds a Placer.
@@ -24,10 +25,11 @@ struct Box {
     std::uint64_t BodyLength() const { return extent - header; }
 };
 
-// The boxes in [begin, end) of bytes `data`, which start at absolute `base`.
-std::vector<Box> ChildBoxes(std::span<const std::uint8_t> data, std::uint64_t base, std::uint64_t begin,
-                            std::uint64_t end) {
-    std::vector<Box> boxes;
+// The boxes in [begin, end) of bytes `data`, which start at absolute `base`,
+// into boxes (whose room is kept from one moof to the next).
+void ChildBoxes(std::span<const std::uint8_t> data, std::uint64_t base, std::uint64_t begin, std::uint64_t end,
+                std::vector<Box>& boxes) {
+    boxes.clear();
     const ByteReader r(data);
     std::uint64_t pos = begin;
     while (pos + 8 <= end) {
@@ -47,7 +49,6 @@ std::vector<Box> ChildBoxes(std::span<const std::uint8_t> data, std::uint64_t ba
         boxes.push_back(b);
         pos += b.extent;
     }
-    return boxes;
 }
 
 // The top-level boxes of the file, read one header at a time.
@@ -124,7 +125,8 @@ public:
         ++out_.moofs;
         std::uint64_t previousEnd = moof.offset;  // where a traf without a base of its own starts
         bool first = true;
-        for (const Box& child : ChildBoxes(body, moof.Body(), 0, body.size())) {
+        ChildBoxes(body, moof.Body(), 0, body.size(), moofChildren_);
+        for (const Box& child : moofChildren_) {
             if (child.type == F("moof")) {
                 Note("a moof inside the moof at offset " + N(moof.offset) + " is not read");
             } else if (child.type == F("traf")) {
@@ -153,7 +155,8 @@ private:
     void Traf(const Box& moof, const Box& traf, std::span<const std::uint8_t> moofBody, std::uint64_t implicitBase,
               std::uint64_t& previousEnd) {
         const std::uint64_t rel = traf.offset - moof.Body();
-        const std::vector<Box> children = ChildBoxes(moofBody, moof.Body(), rel + traf.header, rel + traf.extent);
+        ChildBoxes(moofBody, moof.Body(), rel + traf.header, rel + traf.extent, trafChildren_);
+        const std::vector<Box>& children = trafChildren_;
         const ByteReader r(moofBody);
         const auto at = [&](const Box& b, std::uint64_t pos) { return b.offset - moof.Body() + b.header + pos; };
         const Box* tfhd = nullptr;
@@ -304,50 +307,61 @@ private:
         std::uint64_t offset = run.dataStart;
         bool offsetKnown = true;
         std::uint64_t listedSoFar = list_ && track.list ? track.list->samples.size() : 0;
+        // Which values each sample has, and where they come from, is the same for the whole run.
+        const bool ownDuration = flags & 0x100, ownSize = flags & 0x200, ownFlags = flags & 0x400;
+        const bool hasDuration = ownDuration || run.duration.Known();
+        const bool hasSize = ownSize || run.size.Known();
+        const bool list = list_ && track.list;
+        // Kept in locals through the loop: the list's appends would otherwise make every one a memory store.
+        FragmentTotals t = track.totals;
+        std::uint64_t nextDts = track.nextDts, nextNumber = track.nextNumber, listedEnd = track.listedEnd;
+        bool dtsKnown = track.dtsKnown;
         for (std::uint64_t i = 0; i < count; ++i) {
             std::uint64_t p = bodyAt + pos + i * record;
-            std::optional<std::uint32_t> duration, size, sampleFlags;
-            if (flags & 0x100) duration = r.U32BE(p), p += 4;
-            else if (run.duration.Known()) duration = run.duration.value;
-            if (flags & 0x200) size = r.U32BE(p), p += 4;
-            else if (run.size.Known()) size = run.size.value;
-            if (flags & 0x400) sampleFlags = r.U32BE(p), p += 4;
-            else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value;
-            else if (run.flags.Known()) sampleFlags = run.flags.value;
-            const bool key = sampleFlags && ((*sampleFlags >> 16) & 1) == 0;
+            std::uint32_t duration = run.duration.value, size = run.size.value, sampleFlags = run.flags.value;
+            bool hasFlags = run.flags.Known();
+            if (ownDuration) duration = r.U32BE(p), p += 4;
+            if (ownSize) size = r.U32BE(p), p += 4;
+            if (ownFlags) sampleFlags = r.U32BE(p), hasFlags = true;
+            else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value, hasFlags = true;
+            const bool key = hasFlags && ((sampleFlags >> 16) & 1) == 0;
 
-            const bool fits = offsetKnown && size && offset <= fileSize_ && *size <= fileSize_ - offset;
-            if (size && !fits && offsetKnown) ++leftOut;
-            const bool listable = !track.backwards && (fits || !size || !offsetKnown);
-            if (listable && track.dtsKnown && duration) track.listedEnd = track.nextDts + *duration;
-            if (list_ && track.list && listable && listedSoFar < kMaxListedSamples) {
+            const bool fits = offsetKnown && hasSize && offset <= fileSize_ && size <= fileSize_ - offset;
+            if (hasSize && !fits && offsetKnown) ++leftOut;
+            const bool listable = !track.backwards && (fits || !hasSize || !offsetKnown);
+            if (listable && dtsKnown && hasDuration) listedEnd = nextDts + duration;
+            if (list && listable && listedSoFar < kMaxListedSamples) {
                 Sample s;
                 s.offset = offsetKnown ? offset : kUnknownSamplePlace;
-                s.dts = track.dtsKnown ? track.nextDts : kUnknownSamplePlace;
-                s.size = size ? *size : kUnknownSampleValue;
-                s.duration = duration ? *duration : kUnknownSampleValue;
-                s.number = static_cast<std::uint32_t>(track.nextNumber & 0x7FFFFFFF);
+                s.dts = dtsKnown ? nextDts : kUnknownSamplePlace;
+                s.size = hasSize ? size : kUnknownSampleValue;
+                s.duration = hasDuration ? duration : kUnknownSampleValue;
+                s.number = static_cast<std::uint32_t>(nextNumber & 0x7FFFFFFF);
                 s.key = key ? 1 : 0;
                 track.list->samples.push_back(s);
                 ++listedSoFar;
                 ++run.listed;
             }
-            FragmentTotals& t = track.totals;
             ++t.samples;
             if (key) ++t.syncSamples;
-            if (size) t.bytes += *size;
-            if (duration) {
-                t.duration += *duration;
-                t.minDuration = t.samples == 1 ? *duration : std::min(t.minDuration, *duration);
-                t.maxDuration = std::max(t.maxDuration, *duration);
-                if (track.dtsKnown) track.nextDts += *duration;
+            if (hasSize) t.bytes += size;
+            if (hasDuration) {
+                t.duration += duration;
+                t.minDuration = t.samples == 1 ? duration : std::min(t.minDuration, duration);
+                t.maxDuration = std::max(t.maxDuration, duration);
+                if (dtsKnown) nextDts += duration;
             } else {
-                track.dtsKnown = false;
+                dtsKnown = false;
             }
-            if (size) offset += *size;
+            if (hasSize) offset += size;
             else offsetKnown = false;
-            ++track.nextNumber;
+            ++nextNumber;
         }
+        track.totals = t;
+        track.nextDts = nextDts;
+        track.nextNumber = nextNumber;
+        track.listedEnd = listedEnd;
+        track.dtsKnown = dtsKnown;
         if (leftOut > 0)
             Note("track " + N(track.id) + ": the run at offset " + N(trun.offset) + " reaches past the end of the file: " +
                  N(leftOut) + " samples are not placed");
@@ -356,6 +370,7 @@ private:
             if (offset > run.dataStart) spans_.push_back({run.dataStart, offset, trun.offset});
         }
         out_.runs.push_back(run);
+        MapAheadOf(out_.runs);
     }
 
     void Overlaps() {
@@ -378,6 +393,7 @@ private:
     const MovieExtends& movie_;
     SampleList* list_;
     std::vector<std::uint8_t> data_;
+    std::vector<Box> moofChildren_, trafChildren_;
     std::unordered_map<std::uint32_t, TrackState> tracks_;
     std::vector<std::uint32_t> order_;
     std::unordered_map<std::uint32_t, std::string> missingDefaults_;
@@ -437,7 +453,9 @@ MovieExtends ReadMovieExtends(FileSource& file, std::uint64_t fileSize, bool fro
                 file.ReadAt(pos + header, std::min<std::uint64_t>(size - header, 1 << 20), mvex);
                 const ByteReader v({mvex.data(), mvex.size()});
                 const auto from = fromInit ? InheritedValue::From::InitTrex : InheritedValue::From::Trex;
-                for (const Box& c : ChildBoxes({mvex.data(), mvex.size()}, pos + header, 0, mvex.size())) {
+                std::vector<Box> children;
+                ChildBoxes({mvex.data(), mvex.size()}, pos + header, 0, mvex.size(), children);
+                for (const Box& c : children) {
                     const std::uint64_t at = c.offset - (pos + header) + c.header;
                     if (c.type == F("trex") && c.BodyLength() >= 24) {
                         TrackExtends t;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <numeric>
+#include <span>
 
 #include "common/ByteReader.h"
 #include "common/Formatters.h"
@@ -39,12 +40,26 @@ constexpr std::uint64_t kSummaryRead = 64 * 1024 * 1024;
 
 class Tree {
 public:
-    Tree(FileSource& file, const FullParse& parse) : file_(file), parse_(parse), children_(parse.records.size() + 1) {
+    // The children of every record in one array, each record's in a stretch
+    // of it. A fragmented file has tens of thousands of records, nearly all
+    // inside moofs, which the summary never looks into: their children are left out.
+    Tree(FileSource& file, const FullParse& parse)
+        : file_(file), parse_(parse), first_(parse.records.size() + 2, 0) {
+        const auto listed = [&](const FullRecord& r) {
+            if (r.depth == 0) inMoof_ = r.type == Fourcc("moof");
+            return r.depth == 0 || !inMoof_;
+        };
         for (const FullRecord& r : parse.records)
-            children_[static_cast<std::size_t>(r.parent + 1)].push_back(r.index);
+            if (listed(r)) ++first_[static_cast<std::size_t>(r.parent + 2)];
+        for (std::size_t i = 1; i < first_.size(); ++i) first_[i] += first_[i - 1];
+        children_.resize(first_.back());
+        std::vector<std::uint32_t> next(first_.begin(), first_.end() - 1);
+        for (const FullRecord& r : parse.records)
+            if (listed(r)) children_[next[static_cast<std::size_t>(r.parent + 1)]++] = r.index;
     }
-    const std::vector<std::int32_t>& Children(std::int32_t record) const {
-        return children_[static_cast<std::size_t>(record + 1)];
+    std::span<const std::int32_t> Children(std::int32_t record) const {
+        const auto i = static_cast<std::size_t>(record + 1);
+        return {children_.data() + first_[i], first_[i + 1] - first_[i]};
     }
     const FullRecord& Record(std::int32_t i) const { return parse_.records[static_cast<std::size_t>(i)]; }
     // The first child of this type; -1 when none.
@@ -72,7 +87,9 @@ public:
 private:
     FileSource& file_;
     const FullParse& parse_;
-    std::vector<std::vector<std::int32_t>> children_;
+    std::vector<std::uint32_t> first_;  // where each record's children start, by record + 1
+    std::vector<std::int32_t> children_;
+    bool inMoof_ = false;
 };
 
 // QuickTime's Macintosh language codes as ISO 639-2/T, for the common ones.
@@ -419,8 +436,7 @@ void SummariseTrack(Tree& tree, std::int32_t trak, std::uint32_t movieTimescale,
         return;
     }
     const std::int32_t stsd = tree.Child(stbl, F("stsd"));
-    const std::vector<std::int32_t> noEntries;
-    const std::vector<std::int32_t>& entries = stsd >= 0 ? tree.Children(stsd) : noEntries;
+    const std::span<const std::int32_t> entries = stsd >= 0 ? tree.Children(stsd) : std::span<const std::int32_t>{};
     if (entries.empty()) {
         t.missing.push_back("no sample entry (stsd)");
     } else {

@@ -122,7 +122,7 @@ private:
                 rec.track = static_cast<std::int32_t>(parse_.tracks.size() - 1);
             }
             const std::uint32_t parentType = parent >= 0 ? Record(parent).type : 0;
-            const BoxRule* rule = FindBoxRule(parentType, rec.type);
+            const BoxRule* rule = CachedRule(parentType, rec.type);
             if (rule == nullptr && parentType == kStsd) rule = EntryRuleByHandler(rec.track);
             rec.rule = RuleIndex(rule);
             parse_.records.push_back(rec);
@@ -139,6 +139,14 @@ private:
     }
 
     FullRecord& Record(std::int32_t i) { return parse_.records[static_cast<std::size_t>(i)]; }
+
+    // A fragmented file repeats a handful of (parent, type) pairs tens of thousands of times.
+    const BoxRule* CachedRule(std::uint32_t parentType, std::uint32_t type) {
+        const std::uint64_t key = std::uint64_t{parentType} << 32 | type;
+        RuleSlot& slot = rules_[(key * 0x9E3779B97F4A7C15ull) >> 58];
+        if (!slot.filled || slot.key != key) slot = {key, FindBoxRule(parentType, type), true};
+        return slot.rule;
+    }
 
     // A moof's body is in the window its header was just read through, so
     // handing it over costs no read.
@@ -354,6 +362,12 @@ private:
     bool stopped_ = false;
     std::uint8_t stsdVersion_ = 0;
     std::array<std::uint8_t, 64> small_{};
+    struct RuleSlot {
+        std::uint64_t key = 0;
+        const BoxRule* rule = nullptr;
+        bool filled = false;
+    };
+    std::array<RuleSlot, 64> rules_{};
     std::vector<std::uint8_t> big_;
 };
 
