@@ -1,7 +1,7 @@
 // The items of a meta box (HEIF, AVIF and other image files) in the full
 // view: the primary item, item information, item locations with each
-// extent's bytes in the file, references, item data and the item properties
-// with their associations.
+// extent's bytes in the file, references, item data, the item properties
+// with their associations, and grpl's entity groups.
 
 #include <algorithm>
 #include <string>
@@ -308,6 +308,21 @@ void DescribeIpma(Fields& f, const BoxContext&) {
     Trailing(f);
 }
 
+// An entity group of grpl (alternatives, a stereo pair, a burst, ...): its items or tracks.
+void DescribeEntityGroup(Fields& f, const BoxContext&) {
+    f.VersionFlags();
+    f.U("group_id", 4);
+    const auto count = f.U("num_entities_in_group", 4);
+    for (std::uint64_t i = 0; count && i < *count && !f.Cut() && i < kMaxLines; ++i) {
+        if (f.Left() == 0) {
+            f.MarkCut("entity_id #" + std::to_string(i + 1), 4);
+            break;
+        }
+        f.U("entity_id #" + std::to_string(i + 1), 4);
+    }
+    Trailing(f);
+}
+
 constexpr BoxRule Leaf(std::uint32_t parent, const char (&type)[5], DescribeFn describe) {
     return {parent, F(type), BoxKind::Leaf, EntryLayout::None, describe};
 }
@@ -325,6 +340,9 @@ constexpr BoxRule kRules[] = {
     Leaf(F("ipco"), "pixi", DescribePixi), Leaf(F("ipco"), "auxC", DescribeAuxC), Leaf(F("ipco"), "clap", DescribeClap),
     Leaf(F("ipco"), "lsel", DescribeLsel), Leaf(F("ipco"), "a1op", DescribeA1op),
     Leaf(F("iprp"), "ipma", DescribeIpma),
+    Leaf(F("grpl"), "altr", DescribeEntityGroup), Leaf(F("grpl"), "ster", DescribeEntityGroup),
+    Leaf(F("grpl"), "brst", DescribeEntityGroup), Leaf(F("grpl"), "pano", DescribeEntityGroup),
+    Leaf(F("grpl"), "slid", DescribeEntityGroup), Leaf(F("grpl"), "eqiv", DescribeEntityGroup),
 };
 
 }  // namespace

@@ -273,6 +273,31 @@ TEST(FullItemBoxes, GridItemAndProperties) {
     EXPECT_EQ(items[2]["content_type"], "application/rdf+xml");
 }
 
+TEST(FullItemBoxes, EntityGroups) {
+    // Two alternatives of one picture, and a stereo pair counting more entities than it holds.
+    const Bytes grpl = Box("grpl", {FullBox("altr", 0, 0, Cat({U32(10), U32(2), U32(1), U32(2)})),
+                                    FullBox("ster", 0, 0, Cat({U32(11), U32(3), U32(1)}))});
+    const Bytes file = Meta({grpl});
+    Expect({
+        {"altr", file, "altr", {
+             {"version               : 0 (0000)", R(81, 1)},
+             {"flags                 : 0 (00000000)", R(82, 3)},
+             {"group_id              : 10 (0X0000000A)", R(85, 4)},
+             {"num_entities_in_group : 2 (0X00000002)", R(89, 4)},
+             {"entity_id #1          : 1 (0X00000001)", R(93, 4)},
+             {"entity_id #2          : 2 (0X00000002)", R(97, 4)},
+         }},
+        {"ster cut short", file, "ster", {
+             {"version               : 0 (0000)", R(109, 1)},
+             {"flags                 : 0 (00000000)", R(110, 3)},
+             {"group_id              : 11 (0X0000000B)", R(113, 4)},
+             {"num_entities_in_group : 3 (0X00000003)", R(117, 4)},
+             {"entity_id #1          : 1 (0X00000001)", R(121, 4)},
+             {"(the box ends at offset 125: entity_id #2 needs 4 bytes, 0 are left)", {}},
+         }},
+    });
+}
+
 TEST(FullItemBoxes, SummaryOfColourAndAlpha) {
     // Item 1 with an nclx colour; item 2 its alpha plane (auxl), with an ICC profile.
     const Bytes iinf = FullBox("iinf", 0, 0, Cat({U16(2), FullBox("infe", 2, 0, Cat({U16(1), U16(0), Text("av01"), U8(0)})),
