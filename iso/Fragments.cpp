@@ -316,7 +316,16 @@ private:
         FragmentTotals t = track.totals;
         std::uint64_t nextDts = track.nextDts, nextNumber = track.nextNumber, listedEnd = track.listedEnd;
         bool dtsKnown = track.dtsKnown;
-        for (std::uint64_t i = 0; i < count; ++i) {
+        // Without a list to fill, a run that lies wholly inside the file needs its sums only.
+        const bool summed = !list && count > 0 && !track.backwards && hasSize && hasDuration && dtsKnown && offsetKnown &&
+                            SumRun(r, bodyAt + pos, record, count, flags, run, firstFlags, offset, t);
+        if (summed) {
+            nextDts += t.duration - track.totals.duration;
+            listedEnd = nextDts;
+            offset += t.bytes - track.totals.bytes;
+            nextNumber += count;
+        }
+        for (std::uint64_t i = 0; i < (summed ? 0 : count); ++i) {
             std::uint64_t p = bodyAt + pos + i * record;
             std::uint32_t duration = run.duration.value, size = run.size.value, sampleFlags = run.flags.value;
             bool hasFlags = run.flags.Known();
@@ -371,6 +380,36 @@ private:
         }
         out_.runs.push_back(run);
         MapAheadOf(out_.runs);
+    }
+
+    // Adds a run's samples to t when they all end inside the file from offset; false (t untouched) when not.
+    bool SumRun(const ByteReader& r, std::uint64_t at, unsigned record, std::uint64_t count, std::uint32_t flags,
+                const PlacedRun& run, const InheritedValue& firstFlags, std::uint64_t offset, FragmentTotals& t) const {
+        const bool ownDuration = flags & 0x100, ownSize = flags & 0x200, ownFlags = flags & 0x400;
+        std::uint64_t bytes = 0, durations = 0, sync = 0;
+        std::uint32_t least = ~std::uint32_t{0}, most = 0;
+        for (std::uint64_t i = 0; i < count; ++i) {
+            std::uint64_t p = at + i * record;
+            std::uint32_t duration = run.duration.value, size = run.size.value, sampleFlags = run.flags.value;
+            bool hasFlags = run.flags.Known();
+            if (ownDuration) duration = r.U32BE(p), p += 4;
+            if (ownSize) size = r.U32BE(p), p += 4;
+            if (ownFlags) sampleFlags = r.U32BE(p), hasFlags = true;
+            else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value, hasFlags = true;
+            sync += hasFlags && ((sampleFlags >> 16) & 1) == 0;
+            bytes += size;
+            durations += duration;
+            least = std::min(least, duration);
+            most = std::max(most, duration);
+        }
+        if (offset > fileSize_ || bytes > fileSize_ - offset) return false;
+        t.minDuration = t.samples == 0 ? least : std::min(t.minDuration, least);
+        t.maxDuration = std::max(t.maxDuration, most);
+        t.samples += count;
+        t.syncSamples += sync;
+        t.bytes += bytes;
+        t.duration += durations;
+        return true;
     }
 
     void Overlaps() {

@@ -383,6 +383,20 @@ TEST(FragmentSamples, PlacingDuringTheWalkMatchesAPlacingAfterIt) {
             EXPECT_EQ(parse->fragments.totals[i].duration, after.totals[i].duration) << name;
         }
         EXPECT_EQ(parse->fragments.moofs, after.moofs) << name;
+        // The open sums whole runs; the list takes them sample by sample.
+        ASSERT_TRUE(o->list) << name;
+        for (const FragmentTotals& t : parse->fragments.totals) {
+            std::uint64_t listed = 0, bytes = 0, sync = 0;
+            for (const SampleTrack& track : o->list->tracks)
+                for (std::size_t i = track.id == t.trackId ? track.movieSamples : track.samples.size(); i < track.samples.size(); ++i) {
+                    ++listed;
+                    if (track.samples[i].size != kUnknownSampleValue) bytes += track.samples[i].size;
+                    sync += track.samples[i].key;
+                }
+            EXPECT_EQ(listed, t.samples) << name;
+            EXPECT_EQ(bytes, t.bytes) << name;
+            EXPECT_EQ(sync, t.syncSamples) << name;
+        }
     }
 }
 
