@@ -308,9 +308,8 @@ private:
         bool offsetKnown = true;
         std::uint64_t listedSoFar = list_ && track.list ? track.list->samples.size() : 0;
         // Which values each sample has, and where they come from, is the same for the whole run.
-        const bool ownDuration = flags & 0x100, ownSize = flags & 0x200, ownFlags = flags & 0x400;
-        const bool hasDuration = ownDuration || run.duration.Known();
-        const bool hasSize = ownSize || run.size.Known();
+        const bool hasDuration = (flags & 0x100) || run.duration.Known();
+        const bool hasSize = (flags & 0x200) || run.size.Known();
         const bool list = list_ && track.list;
         // Kept in locals through the loop: the list's appends would otherwise make every one a memory store.
         FragmentTotals t = track.totals;
@@ -326,14 +325,9 @@ private:
             nextNumber += count;
         }
         for (std::uint64_t i = 0; i < (summed ? 0 : count); ++i) {
-            std::uint64_t p = bodyAt + pos + i * record;
-            std::uint32_t duration = run.duration.value, size = run.size.value, sampleFlags = run.flags.value;
-            bool hasFlags = run.flags.Known();
-            if (ownDuration) duration = r.U32BE(p), p += 4;
-            if (ownSize) size = r.U32BE(p), p += 4;
-            if (ownFlags) sampleFlags = r.U32BE(p), hasFlags = true;
-            else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value, hasFlags = true;
-            const bool key = hasFlags && ((sampleFlags >> 16) & 1) == 0;
+            const RunSample v = SampleOf(r, bodyAt + pos + i * record, flags, i, run, firstFlags);
+            const std::uint32_t duration = v.duration, size = v.size;
+            const bool key = v.key;
 
             const bool fits = offsetKnown && hasSize && offset <= fileSize_ && size <= fileSize_ - offset;
             if (hasSize && !fits && offsetKnown) ++leftOut;
@@ -382,25 +376,37 @@ private:
         MapAheadOf(out_.runs);
     }
 
+    struct RunSample {
+        std::uint32_t duration, size;
+        bool key;
+    };
+    // Sample i of a run whose record starts at p: its own values where the trun
+    // has them, else the first_sample_flags (first sample only), else the run's defaults.
+    static RunSample SampleOf(const ByteReader& r, std::uint64_t p, std::uint32_t flags, std::uint64_t i,
+                              const PlacedRun& run, const InheritedValue& firstFlags) {
+        RunSample v{run.duration.value, run.size.value, false};
+        std::uint32_t sampleFlags = run.flags.value;
+        bool hasFlags = run.flags.Known();
+        if (flags & 0x100) v.duration = r.U32BE(p), p += 4;
+        if (flags & 0x200) v.size = r.U32BE(p), p += 4;
+        if (flags & 0x400) sampleFlags = r.U32BE(p), hasFlags = true;
+        else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value, hasFlags = true;
+        v.key = hasFlags && ((sampleFlags >> 16) & 1) == 0;
+        return v;
+    }
+
     // Adds a run's samples to t when they all end inside the file from offset; false (t untouched) when not.
     bool SumRun(const ByteReader& r, std::uint64_t at, unsigned record, std::uint64_t count, std::uint32_t flags,
                 const PlacedRun& run, const InheritedValue& firstFlags, std::uint64_t offset, FragmentTotals& t) const {
-        const bool ownDuration = flags & 0x100, ownSize = flags & 0x200, ownFlags = flags & 0x400;
         std::uint64_t bytes = 0, durations = 0, sync = 0;
         std::uint32_t least = ~std::uint32_t{0}, most = 0;
         for (std::uint64_t i = 0; i < count; ++i) {
-            std::uint64_t p = at + i * record;
-            std::uint32_t duration = run.duration.value, size = run.size.value, sampleFlags = run.flags.value;
-            bool hasFlags = run.flags.Known();
-            if (ownDuration) duration = r.U32BE(p), p += 4;
-            if (ownSize) size = r.U32BE(p), p += 4;
-            if (ownFlags) sampleFlags = r.U32BE(p), hasFlags = true;
-            else if (i == 0 && firstFlags.Known()) sampleFlags = firstFlags.value, hasFlags = true;
-            sync += hasFlags && ((sampleFlags >> 16) & 1) == 0;
-            bytes += size;
-            durations += duration;
-            least = std::min(least, duration);
-            most = std::max(most, duration);
+            const RunSample v = SampleOf(r, at + i * record, flags, i, run, firstFlags);
+            sync += v.key;
+            bytes += v.size;
+            durations += v.duration;
+            least = std::min(least, v.duration);
+            most = std::max(most, v.duration);
         }
         if (offset > fileSize_ || bytes > fileSize_ - offset) return false;
         t.minDuration = t.samples == 0 ? least : std::min(t.minDuration, least);

@@ -79,6 +79,10 @@ public:
     void Bytes(std::string_view label, std::uint64_t n);
     // The rest of the body as bytes (nothing when none is left).
     void Rest(std::string_view label);
+    // Bytes a box holds past its last field, as "data" (nothing once cut).
+    void Trailing() {
+        if (!cut_ && Left() > 0) Rest("data");
+    }
     // version (8 bits) and flags (24 bits) of a full box.
     std::pair<std::uint8_t, std::uint32_t> VersionFlags();
 

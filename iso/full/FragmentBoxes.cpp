@@ -61,10 +61,6 @@ void NameFlags(Fields& f, std::uint32_t flags, std::initializer_list<FlagName> n
     if (!text.empty()) f.Meaning(text);
 }
 
-void Trailing(Fields& f) {
-    if (!f.Cut() && f.Left() > 0) f.Rest("data");
-}
-
 void EntryStart(std::string& s, std::string_view element, std::uint64_t i) {
     s.assign("   ");
     s += element;
@@ -75,7 +71,7 @@ void EntryStart(std::string& s, std::string_view element, std::uint64_t i) {
 void DescribeMehd(Fields& f, const BoxContext&) {
     const auto [version, flags] = f.VersionFlags();
     f.U("fragment_duration", version == 1 ? 8 : 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTrex(Fields& f, const BoxContext&) {
@@ -85,13 +81,13 @@ void DescribeTrex(Fields& f, const BoxContext&) {
     f.U("default_sample_duration", 4);
     f.U("default_sample_size", 4);
     SampleFlags(f, "default_sample_flags");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeMfhd(Fields& f, const BoxContext&) {
     f.VersionFlags();
     f.U("sequence_number", 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTfhd(Fields& f, const BoxContext&) {
@@ -109,13 +105,13 @@ void DescribeTfhd(Fields& f, const BoxContext&) {
     if (flags & 0x8) f.U("default_sample_duration", 4);
     if (flags & 0x10) f.U("default_sample_size", 4);
     if (flags & 0x20) SampleFlags(f, "default_sample_flags");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTfdt(Fields& f, const BoxContext&) {
     const auto [version, flags] = f.VersionFlags();
     f.U("baseMediaDecodeTime", version == 1 ? 8 : 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 // The sample flags by name, in a run sample's line.
@@ -335,7 +331,7 @@ void DescribeTrun(Fields& f, const BoxContext& ctx) {
             f.Heading("(sample_count says " + GroupedText(*count, f.Settings()) + ": the box and the file hold " +
                       GroupedText(run->count, f.Settings()) + ")");
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSidx(Fields& f, const BoxContext& ctx) {
@@ -390,7 +386,7 @@ void DescribeSidx(Fields& f, const BoxContext& ctx) {
         pos += 12;
         f.Seek(pos);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSsix(Fields& f, const BoxContext&) {
@@ -429,7 +425,7 @@ void DescribeSsix(Fields& f, const BoxContext&) {
             f.Seek(pos);
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTfra(Fields& f, const BoxContext& ctx) {
@@ -485,13 +481,13 @@ void DescribeTfra(Fields& f, const BoxContext& ctx) {
         pos += size;
         f.Seek(pos);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeMfro(Fields& f, const BoxContext&) {
     f.VersionFlags();
     f.U("size", 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 bool IsUtf8Text(std::span<const std::uint8_t> b) {
@@ -554,7 +550,7 @@ void DescribePrft(Fields& f, const BoxContext&) {
         }
     }
     f.U("media_time", version == 0 ? 4 : 8);
-    Trailing(f);
+    f.Trailing();
 }
 
 constexpr BoxRule kRules[] = {
@@ -581,7 +577,7 @@ void DescribeTfxd(Fields& f, const BoxContext&) {
     const auto [version, flags] = f.VersionFlags();
     f.U("fragment_absolute_time", version == 1 ? 8 : 4);
     f.U("fragment_duration", version == 1 ? 8 : 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTfrf(Fields& f, const BoxContext&) {
@@ -604,7 +600,7 @@ void DescribeTfrf(Fields& f, const BoxContext&) {
         f.Raw(std::string(s), f.Range(pos, 2 * wide));
         f.Seek(pos + 2 * wide);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 }  // namespace kestrova::full

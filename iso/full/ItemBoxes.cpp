@@ -21,13 +21,9 @@ constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
 // No click lists more lines than this of one box.
 constexpr std::uint64_t kMaxLines = 1'000'000;
 
-void Trailing(Fields& f) {
-    if (!f.Cut() && f.Left() > 0) f.Rest("data");
-}
-
 void DescribePitm(Fields& f, const BoxContext&) {
     f.U("item_ID", f.VersionFlags().first == 0 ? 2 : 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeIinf(Fields& f, const BoxContext&) {
@@ -130,7 +126,7 @@ void DescribeInfe(Fields& f, const BoxContext& c) {
         f.CString("item_name");
         const auto contentType = f.CString("content_type");
         const auto encoding = f.Left() > 0 ? f.CString("content_encoding") : std::nullopt;
-        Trailing(f);
+        f.Trailing();
         if (id && contentType) ItemData(f, c, static_cast<std::uint32_t>(*id), 0, *contentType, encoding.value_or(""));
         return;
     }
@@ -146,7 +142,7 @@ void DescribeInfe(Fields& f, const BoxContext& c) {
     } else if (type && *type == F("uri ")) {
         f.CString("item_uri_type");
     }
-    Trailing(f);
+    f.Trailing();
     if (id && type && !f.Cut())
         ItemData(f, c, static_cast<std::uint32_t>(*id), *type, contentType.value_or(""), encoding.value_or(""));
 }
@@ -216,7 +212,7 @@ void DescribeIloc(Fields& f, const BoxContext& c) {
                       {start, n});
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // A reference of one item to others; the iref's version sets the ID width,
@@ -228,7 +224,7 @@ void DescribeItemReference(Fields& f, const BoxContext&) {
     f.U("from_item_ID", w);
     const auto count = f.U("reference_count", 2);
     for (std::uint64_t i = 0; count && i < *count && !f.Cut(); ++i) f.U("to_item_ID #" + std::to_string(i + 1), w);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeIdat(Fields& f, const BoxContext&) { f.Rest("data"); }
@@ -237,26 +233,26 @@ void DescribeIspe(Fields& f, const BoxContext&) {
     f.VersionFlags();
     f.U("image_width", 4);
     f.U("image_height", 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeIrot(Fields& f, const BoxContext&) {
     f.Bits("reserved", 6);
     if (const auto angle = f.Bits("angle", 2)) f.Meaning("(" + std::to_string(*angle * 90) + " degrees anticlockwise)");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeImir(Fields& f, const BoxContext&) {
     f.Bits("reserved", 7);
     if (const auto axis = f.Bits("axis", 1)) f.Meaning(*axis == 0 ? "(mirrored about a vertical axis: left and right swap)" : "(mirrored about a horizontal axis: top and bottom swap)");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribePixi(Fields& f, const BoxContext&) {
     f.VersionFlags();
     const auto channels = f.U("num_channels", 1);
     for (std::uint64_t i = 0; channels && i < *channels && !f.Cut(); ++i) f.U("bits_per_channel #" + std::to_string(i + 1), 1);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeAuxC(Fields& f, const BoxContext&) {
@@ -272,17 +268,17 @@ void DescribeClap(Fields& f, const BoxContext&) {
     for (const char* name : {"cleanApertureWidthN", "cleanApertureWidthD", "cleanApertureHeightN", "cleanApertureHeightD",
                              "horizOffN", "horizOffD", "vertOffN", "vertOffD"})
         f.U(name, 4);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeLsel(Fields& f, const BoxContext&) {
     f.U("layer_id", 2);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeA1op(Fields& f, const BoxContext&) {
     f.U("op_index", 1);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeIpma(Fields& f, const BoxContext&) {
@@ -305,7 +301,7 @@ void DescribeIpma(Fields& f, const BoxContext&) {
                 f.Meaning("(no property)");
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // An entity group of grpl (alternatives, a stereo pair, a burst, ...): its items or tracks.
@@ -320,7 +316,7 @@ void DescribeEntityGroup(Fields& f, const BoxContext&) {
         }
         f.U("entity_id #" + std::to_string(i + 1), 4);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 constexpr BoxRule Leaf(std::uint32_t parent, const char (&type)[5], DescribeFn describe) {

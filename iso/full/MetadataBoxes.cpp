@@ -26,10 +26,6 @@ constexpr std::uint32_t C(const char (&s)[4]) {
            std::uint32_t{static_cast<std::uint8_t>(s[1])} << 8 | static_cast<std::uint8_t>(s[2]);
 }
 
-void Trailing(Fields& f) {
-    if (!f.Cut() && f.Left() > 0) f.Rest("data");
-}
-
 // UTF-8 as it is, each byte of an invalid sequence as U+FFFD.
 std::string Utf8Text(const std::uint8_t* b, std::size_t n) {
     if (IsUtf8(b, n)) return std::string(reinterpret_cast<const char*>(b), n);
@@ -234,7 +230,7 @@ void ImplicitValue(Fields& f, std::uint32_t item) {
         const auto total = f.U("total", 2);
         if (number && total)
             f.Derived("reads", std::to_string(*number) + " of " + std::to_string(*total), f.Range(pos + 2, 4));
-        Trailing(f);
+        f.Trailing();
         return;
     }
     if (item == F("gnre") && n == 2) {
@@ -330,7 +326,7 @@ void DescribeKeys(Fields& f, const BoxContext&) {
         f.Value("key_value", "\"" + Utf8Text(f.Body().data() + pos, n) + "\"", f.Range(pos, n));
         f.Seek(pos + n);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // ISO 6709 "+37.3318-122.0312+010.000/": latitude, longitude, then altitude when there.
@@ -372,7 +368,7 @@ void DescribeUdtaText(Fields& f, const BoxContext& c) {
             if (!place.empty()) f.Derived("place", place, f.Range(pos, n));
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // Nero's chapter list: start times in 100 ns units and Pascal titles.
@@ -399,7 +395,7 @@ void DescribeChpl(Fields& f, const BoxContext&) {
         f.Raw(std::string(s), f.Range(pos, 9 + n));
         f.Seek(pos + 9 + n);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeXml(Fields& f, const BoxContext& c) {
@@ -497,7 +493,7 @@ void Id3TextFrame(Fields& f, const std::string& id, std::uint64_t pos, std::uint
 void DescribeId32(Fields& f, const BoxContext&) {
     f.VersionFlags();
     f.Language("language");
-    if (f.Cut() || f.Left() < 10) return Trailing(f);
+    if (f.Cut() || f.Left() < 10) return f.Trailing();
     const std::uint64_t start = f.Pos();
     const auto* b = f.Body().data() + start;
     if (b[0] != 'I' || b[1] != 'D' || b[2] != '3') {
@@ -563,7 +559,7 @@ void DescribeId32(Fields& f, const BoxContext&) {
         else f.Bytes("frame data", frameSize);
     }
     if (f.Pos() < end) f.Bytes("rest of the tag", end - f.Pos());
-    Trailing(f);
+    f.Trailing();
 }
 
 // A 3GPP thumbnail in udta: after the full box, four bytes of its format, then the picture.

@@ -22,10 +22,6 @@ constexpr std::uint32_t F(const char (&s)[5]) { return Fourcc(s); }
 // No click lists more lines than this of one senc.
 constexpr std::uint64_t kMaxLines = 1'000'000;
 
-void Trailing(Fields& f) {
-    if (!f.Cut() && f.Left() > 0) f.Rest("data");
-}
-
 std::string LowerUuid(std::span<const std::uint8_t> b) { return ProtectionUuidText(b); }
 
 std::string HexText(std::span<const std::uint8_t> b) {
@@ -89,7 +85,7 @@ const char* SystemNameOf(std::span<const std::uint8_t> id) { return ProtectionSy
 
 void DescribeFrma(Fields& f, const BoxContext&) {
     f.Type("data_format");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSchm(Fields& f, const BoxContext&) {
@@ -97,7 +93,7 @@ void DescribeSchm(Fields& f, const BoxContext&) {
     if (const auto scheme = f.Type("scheme_type")) f.Meaning(SchemeName(*scheme));
     if (const auto v = f.U("scheme_version", 4)) f.Meaning("(" + std::to_string(*v >> 16) + "." + std::to_string(*v & 0xFFFF) + ")");
     if (flags & 1) f.CString("scheme_uri");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeTenc(Fields& f, const BoxContext&) {
@@ -117,7 +113,7 @@ void DescribeTenc(Fields& f, const BoxContext&) {
     if (isProtected && ivSize && *isProtected == 1 && *ivSize == 0) {
         if (const auto n = f.U("default_constant_IV_size", 1)) f.Bytes("default_constant_IV", *n);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // ---- Protection system headers ----
@@ -238,7 +234,7 @@ void PsshBody(Fields& f, std::uint8_t version) {
     if (name != nullptr && std::string_view(name) == "PlayReady" && end - f.Pos() >= 6) PlayReadyObject(f, end);
     else if (name != nullptr && std::string_view(name) == "Widevine") WidevineData(f, end);
     if (f.Pos() < end) f.Bytes("Data", end - f.Pos());
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribePssh(Fields& f, const BoxContext&) { PsshBody(f, f.VersionFlags().first); }
@@ -425,7 +421,7 @@ void SencBody(Fields& f, const BoxContext& c, bool piff) {
             f.Seek(at + 6);
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSenc(Fields& f, const BoxContext& c) { SencBody(f, c, false); }
@@ -466,7 +462,7 @@ void DescribePiffTrackEncryption(Fields& f, const BoxContext&) {
     if (const auto id = f.U("default_AlgorithmID", 3)) f.Meaning(PiffAlgorithm(*id));
     f.U("default_IV_size", 1);
     Uuid(f, "default_KID");
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribePiffSampleEncryption(Fields& f, const BoxContext& c) { SencBody(f, c, true); }

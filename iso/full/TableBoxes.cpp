@@ -99,21 +99,17 @@ void Table(Fields& f, std::uint64_t count, std::initializer_list<Column> columns
 }
 
 // Bytes after the last entry the box declares.
-void Trailing(Fields& f) {
-    if (!f.Cut() && f.Left() > 0) f.Rest("data");
-}
-
 void DescribeStts(Fields& f, const BoxContext&) {
     f.VersionFlags();
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"sample_count", 4}, {"sample_delta", 4}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeStsc(Fields& f, const BoxContext&) {
     f.VersionFlags();
     if (const auto count = f.U("entry_count", 4))
         Table(f, *count, {{"first_chunk", 4}, {"samples_per_chunk", 4}, {"sample_description_index", 4}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeStsz(Fields& f, const BoxContext&) {
@@ -123,7 +119,7 @@ void DescribeStsz(Fields& f, const BoxContext&) {
     const auto count = f.U("sample_count", 4);
     if (!sampleSize || !count) return;
     if (*sampleSize == 0) Table(f, *count, {{"entry_size", 4}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeStz2(Fields& f, const BoxContext&) {
@@ -134,11 +130,11 @@ void DescribeStz2(Fields& f, const BoxContext&) {
     if (!fieldSize || !count) return;
     if (*fieldSize == 8 || *fieldSize == 16) {
         Table(f, *count, {{"entry_size", static_cast<unsigned>(*fieldSize / 8)}});
-        return Trailing(f);
+        return f.Trailing();
     }
     if (*fieldSize != 4) {
         f.Meaning("not 4, 8 or 16: the entries cannot be read");
-        return Trailing(f);
+        return f.Trailing();
     }
     // Two entries a byte, the first in the high nibble.
     const auto body = f.Body();
@@ -160,32 +156,32 @@ void DescribeStz2(Fields& f, const BoxContext&) {
         f.Raw(std::string(s), f.BitRange(8 * base + 4 * i, 4));
     }
     f.Seek(base + (*count + 1) / 2);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeStco(Fields& f, const BoxContext&) {
     f.VersionFlags();
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"chunk_offset", 4}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeCo64(Fields& f, const BoxContext&) {
     f.VersionFlags();
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"chunk_offset", 8}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeStss(Fields& f, const BoxContext&) {
     f.VersionFlags();
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"sample_number", 4}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeCtts(Fields& f, const BoxContext&) {
     f.VersionFlags();
     // Version 0 is unsigned, but writers put negative offsets there too: both show signed.
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"sample_count", 4}, {"sample_offset", 4, true}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeCslg(Fields& f, const BoxContext&) {
@@ -195,7 +191,7 @@ void DescribeCslg(Fields& f, const BoxContext&) {
     f.AsSigned("greatestDecodeToDisplayDelta", bytes);
     f.AsSigned("compositionStartTime", bytes);
     f.AsSigned("compositionEndTime", bytes);
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeElst(Fields& f, const BoxContext&) {
@@ -205,7 +201,7 @@ void DescribeElst(Fields& f, const BoxContext&) {
         Table(f, *count,
               {{"segment_duration", bytes}, {"media_time", bytes, true, EmptyEditMeaning},
                {"media_rate_integer", 2, true}, {"media_rate_fraction", 2, true}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSbgp(Fields& f, const BoxContext&) {
@@ -214,7 +210,7 @@ void DescribeSbgp(Fields& f, const BoxContext&) {
     if (version == 1) f.U("grouping_type_parameter", 4);
     if (const auto count = f.U("entry_count", 4))
         Table(f, *count, {{"sample_count", 4}, {"group_description_index", 4, false, GroupIndexMeaning}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSaiz(Fields& f, const BoxContext&) {
@@ -228,7 +224,7 @@ void DescribeSaiz(Fields& f, const BoxContext&) {
     const auto count = f.U("sample_count", 4);
     if (!defaultSize || !count) return;
     if (*defaultSize == 0) Table(f, *count, {{"sample_info_size", 1}});
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSaio(Fields& f, const BoxContext&) {
@@ -238,7 +234,7 @@ void DescribeSaio(Fields& f, const BoxContext&) {
         f.U("aux_info_type_parameter", 4);
     }
     if (const auto count = f.U("entry_count", 4)) Table(f, *count, {{"offset", version == 0 ? 4u : 8u}});
-    Trailing(f);
+    f.Trailing();
 }
 
 // ---- Tables whose entries are bit fields or of varying size ----
@@ -307,7 +303,7 @@ void DescribePadb(Fields& f, const BoxContext&) {
         f.Raw(std::string(s), f.Range(base + i, 1));
         f.Seek(base + i + 1);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 void DescribeSubs(Fields& f, const BoxContext&) {
@@ -354,7 +350,7 @@ void DescribeSubs(Fields& f, const BoxContext&) {
             f.Seek(pos);
         }
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 // ---- Sample group descriptions ----
@@ -550,7 +546,7 @@ void DescribeSgpd(Fields& f, const BoxContext& c) {
         if (f.Cut()) break;
         f.Seek(end);
     }
-    Trailing(f);
+    f.Trailing();
 }
 
 constexpr BoxRule kRules[] = {
